@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what the two builds and their tests need, from Debian's packages.
+# Does nothing when everything is already there.
+set -euo pipefail
+
+packages=(
+    # Both builds
+    cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev
+    # Linux build: Qt 6 Widgets for tray and dialogs, Xlib with XTest and XKB
+    qt6-base-dev libx11-dev libxtst-dev libbenchmark-dev
+    # Windows build, cross-compiled and run under Wine
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
+    # Virtual desktop, tray host, input and screenshots for the integration tests
+    xvfb xauth trayer xdotool x11-utils x11-xserver-utils imagemagick
+    # Japanese glyphs: IPAGothic for Wine's dialog font, IPAexGothic for Qt
+    fonts-ipafont-gothic fonts-ipaexfont-gothic
+    # Private network namespaces with veth pairs
+    iproute2 procps
+    # Sanitizers and libFuzzer
+    clang-14 libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed'; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+"${sudo_cmd[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

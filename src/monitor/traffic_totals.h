@@ -1,0 +1,32 @@
+// Cumulative octet totals over every network interface of the machine.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// Two wrapping 32-bit sums; the loop only ever compares a pair with the previous one.
+struct TrafficTotals {
+    std::uint32_t received = 0;
+    std::uint32_t sent = 0;
+};
+
+// One interface's cumulative counters as the platform reports them.
+struct InterfaceCounters {
+    std::uint64_t received = 0;
+    std::uint64_t sent = 0;
+};
+
+// Sums the counters of every interface, loopback included, whatever its type or
+// state. Both outputs are always written (0 and 0 when nothing could be read);
+// true only when the table was read and listed at least one interface.
+bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent);
+
+// The summing half of QueryTrafficTotals: 64-bit counters folded into the
+// wrapping 32-bit sums.
+bool SumTrafficTotals(bool tableRead, std::span<const InterfaceCounters> rows,
+                      std::uint32_t& received, std::uint32_t& sent);
+
+// Platform half, with QueryTrafficTotals: one read of every interface's counters into rows (replacing
+// what it held). False when the table could not be read.
+bool ReadInterfaceCounters(std::vector<InterfaceCounters>& rows);
