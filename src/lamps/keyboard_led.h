@@ -1,0 +1,54 @@
+// A lock key's LED used as a lamp: lit by really switching the key's lock state.
+#pragma once
+
+// Windows virtual-key codes of the three lock keys; the Linux driver maps them
+// to X keysyms.
+inline constexpr int kVirtualKeyCapsLock = 0x14;
+inline constexpr int kVirtualKeyScrollLock = 0x91;
+inline constexpr int kVirtualKeyNumLock = 0x90;
+
+// Reads and flips one lock key of the system's keyboard.
+class LockKeyDriver {
+public:
+    virtual ~LockKeyDriver() = default;
+    // 1 while the key's lock is on (its LED lit), 0 otherwise.
+    virtual int GetLockState(int virtualKey) = 0;
+    // One press and release of the key. The flip is visible to the next
+    // GetLockState, so two Set calls in a row end in the state of the last.
+    virtual void ToggleLock(int virtualKey) = 0;
+};
+
+// The platform's driver (_win: GetKeyState and SendInput; _x11: XTest and XKB).
+LockKeyDriver& SystemLockKeyDriver();
+
+class CKeyboardLed {
+public:
+    // Records the key's current lock state; the destructor gives it back.
+    CKeyboardLed(int virtualKey, LockKeyDriver& driver);
+    ~CKeyboardLed();
+    CKeyboardLed(const CKeyboardLed&) = delete;
+    CKeyboardLed& operator=(const CKeyboardLed&) = delete;
+
+    int GetState() const;
+    // Makes the lock state equal on (0 or 1); injects nothing when it already is.
+    void Set(int on);
+    void Toggle();
+    void SaveState();
+    void Restore();
+
+private:
+    const int m_virtualKey;
+    int m_savedState = 0;
+    LockKeyDriver& m_driver;
+};
+
+// The three process-wide lamps, constructed in this order before anything else
+// and destroyed in reverse at process exit.
+extern CKeyboardLed capsLockLed;
+extern CKeyboardLed scrollLockLed;
+extern CKeyboardLed numLockLed;
+
+// 0 CapsLock, 1 ScrollLock, 2 NumLock (the order of the dialog lists and of the
+// ini values); any other index gives nullptr and the caller keeps its lamp.
+CKeyboardLed* KeyboardLedFromIndex(int index);
+int KeyboardLedToIndex(const CKeyboardLed* lamp);
