@@ -1,0 +1,125 @@
+// The activity lamp loop: poll, flash for 100 ms, darken, pause 100 ms.
+#include "monitor/lamp_loop.h"
+
+#include <chrono>
+#include <thread>
+
+#include "lamps/keyboard_led.h"
+#include "lamps/serial_port.h"
+#include "settings/lamp_settings.h"
+
+std::atomic<int> stopRequest{0};
+
+namespace {
+
+constexpr std::uint32_t kFlashMilliseconds = 100;
+constexpr std::uint32_t kPauseMilliseconds = 100;
+
+bool KeyboardLampOn(const LampSettingsRecord& settings, const std::atomic<int>& direction) {
+    return IsOn(settings.useKeyboardLed) && IsOn(direction);
+}
+
+void ShowActivity(LampLoop& loop, std::uint8_t activity) {
+    switch (activity) {
+        case kReceiveActivity:
+            loop.tray.Show(TrayLampState::Receive);
+            DriveSerialLamp(loop.port, loop.settings, kDtrActive);
+            break;
+        case kSendActivity:
+            loop.tray.Show(TrayLampState::Send);
+            DriveSerialLamp(loop.port, loop.settings, kRtsActive);
+            break;
+        case kReceiveActivity | kSendActivity:
+            loop.tray.Show(TrayLampState::Both);
+            DriveSerialLamp(loop.port, loop.settings, kDtrActive);
+            DriveSerialLamp(loop.port, loop.settings, kRtsActive);
+            break;
+        default:
+            break;
+    }
+}
+
+// The one place that decides the off state: every lamp that may have been lit,
+// whichever direction was active, with the settings as they are now.
+void DarkenLamps(LampLoop& loop) {
+    LampSettingsRecord& settings = loop.settings;
+    loop.tray.Show(TrayLampState::Idle);
+    DriveSerialLamp(loop.port, settings, kDtrIdle);
+    DriveSerialLamp(loop.port, settings, kRtsIdle);
+    if (IsOn(settings.useKeyboardLed)) {
+        if (IsOn(settings.useReceiveLed)) {
+            settings.receiveLed.load()->Set(0);
+        }
+        if (IsOn(settings.useSendLed)) {
+            settings.sendLed.load()->Set(0);
+        }
+    }
+}
+
+}  // namespace
+
+void SteadyLampClock::Sleep(std::uint32_t milliseconds) {
+    std::unique_lock lock(m_mutex);
+    m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                    [this] { return m_stopRequest.load() == 1; });
+}
+
+void SteadyLampClock::Wake() {
+    // Taking the mutex orders the wake after a sleeper's check of the request.
+    { std::lock_guard lock(m_mutex); }
+    m_wake.notify_all();
+}
+
+std::uint8_t RunLampCycle(LampLoop& loop) {
+    LampSettingsRecord& settings = loop.settings;
+    std::uint8_t activity = 0;
+    std::uint32_t received = 0;
+    std::uint32_t sent = 0;
+    // A failed read says nothing about traffic: the last totals stay, nothing
+    // flashes, and the next good read is compared with the last good one.
+    if (loop.traffic.Query(received, sent)) {
+        if (received != loop.lastReceived) {
+            activity |= kReceiveActivity;
+            if (KeyboardLampOn(settings, settings.useReceiveLed)) {
+                settings.receiveLed.load()->Set(1);
+            }
+            loop.lastReceived = received;
+        }
+        if (sent != loop.lastSent) {
+            activity |= kSendActivity;
+            if (KeyboardLampOn(settings, settings.useSendLed)) {
+                settings.sendLed.load()->Set(1);
+            }
+            loop.lastSent = sent;
+        }
+    }
+    ShowActivity(loop, activity);
+    loop.clock.Sleep(kFlashMilliseconds);
+    if (activity != 0) {
+        DarkenLamps(loop);
+    }
+    loop.clock.Sleep(kPauseMilliseconds);
+    return activity;
+}
+
+int RunLampLoop(LampLoop& loop) {
+    while (loop.stopRequest.load() != 1) {
+        RunLampCycle(loop);
+    }
+    loop.stopRequest.store(0);
+    return 0;
+}
+
+bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds) {
+    loop.stopRequest.store(1);
+    loop.clock.Wake();
+    const auto start = std::chrono::steady_clock::now();
+    while (loop.stopRequest.load() != 0) {
+        if (std::chrono::steady_clock::now() - start >
+            std::chrono::milliseconds(timeoutMilliseconds)) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}

@@ -1,0 +1,76 @@
+// The worker loop that turns changes of the traffic totals into lamp flashes.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+#include "lamps/tray_lamp.h"
+
+struct LampSettingsRecord;
+class CSerialPort;
+
+// Where the loop reads the totals from (QueryTrafficTotals in the program).
+class TrafficSource {
+public:
+    virtual ~TrafficSource() = default;
+    virtual bool Query(std::uint32_t& received, std::uint32_t& sent) = 0;
+};
+
+// How the loop waits between its phases.
+class LampClock {
+public:
+    virtual ~LampClock() = default;
+    // Sleeps for the given time, or returns early once a stop has been requested.
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    // Makes a Sleep in progress look at the stop request again.
+    virtual void Wake() = 0;
+};
+
+// Real time whose sleeps end early on a stop request, so that a stop never
+// waits out a flash or a pause.
+class SteadyLampClock final : public LampClock {
+public:
+    explicit SteadyLampClock(const std::atomic<int>& stopRequest) : m_stopRequest(stopRequest) {}
+    void Sleep(std::uint32_t milliseconds) override;
+    void Wake() override;
+
+private:
+    const std::atomic<int>& m_stopRequest;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+};
+
+// Everything one worker loop uses, and the totals it remembers between cycles.
+struct LampLoop {
+    LampSettingsRecord& settings;
+    CSerialPort& port;
+    TrayLamp& tray;
+    TrafficSource& traffic;
+    LampClock& clock;
+    std::atomic<int>& stopRequest;
+    std::uint32_t lastReceived = 0;
+    std::uint32_t lastSent = 0;
+};
+
+// ActivityBits of a cycle: 0x0F received, 0xF0 sent, 0xFF both.
+inline constexpr std::uint8_t kReceiveActivity = 0x0F;
+inline constexpr std::uint8_t kSendActivity = 0xF0;
+
+// One poll, the flash of every enabled lamp, and the two 100 ms waits.
+std::uint8_t RunLampCycle(LampLoop& loop);
+
+// Cycles until stopRequest is 1, then acknowledges by writing 0. Returns 0.
+int RunLampLoop(LampLoop& loop);
+
+// Asks the loop to stop and waits for its acknowledgement, at most
+// timeoutMilliseconds. True when the worker acknowledged in time.
+bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds);
+
+// 1 asks the worker to stop; the worker writes 0 when it has left its loop.
+extern std::atomic<int> stopRequest;
+
+// The process-wide loop: LampSettings, serialPort, the tray icon and the
+// system's traffic totals, in real time.
+LampLoop& ProcessLampLoop();
