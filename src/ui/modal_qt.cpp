@@ -1,0 +1,34 @@
+// Modal runs and the yes-or-no question of the Qt build.
+#include "ui/modal_qt.h"
+
+#include <QDialog>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QString>
+
+#include "strings.h"
+
+int RunModal(QDialog& dialog) {
+    QEventLoop loop;
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    dialog.show();
+    dialog.raise();
+    dialog.activateWindow();
+    // A quit of the application (an orderly stop) ends this loop as well.
+    loop.exec(QEventLoop::DialogExec);
+    dialog.hide();
+    return dialog.result();
+}
+
+bool AskYesNo(const std::string& question, QWidget* parent) {
+    QString text = QString::fromStdString(question);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(QMessageBox::Question, QStringLiteral(TEXT_APP_TITLE), text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setObjectName(QStringLiteral("question"));
+    box.setDefaultButton(QMessageBox::Yes);
+    if (parent != nullptr) {
+        box.setWindowModality(Qt::WindowModal);
+    }
+    return RunModal(box) != QMessageBox::No;
+}

@@ -1,0 +1,16 @@
+// Modal runs and the yes-or-no question of the Qt build.
+#pragma once
+
+#include <string>
+
+class QDialog;
+class QWidget;
+
+// Runs the dialog in an event loop of its own and returns its result. Unlike
+// QDialog::exec it blocks no other window, so the tray icon keeps answering
+// while a dialog is open, as it does on Windows.
+int RunModal(QDialog& dialog);
+
+// Asks with Yes (the default) and No and the question icon, titled "Velumin".
+// True unless the answer was No. With a parent, only that window waits.
+bool AskYesNo(const std::string& question, QWidget* parent = nullptr);

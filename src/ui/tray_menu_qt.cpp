@@ -1,0 +1,103 @@
+// The tray icon's context menu of the Qt build, wired to the shared commands.
+#include "ui/tray_menu_qt.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QMenu>
+#include <QMetaObject>
+#include <QString>
+#include <QSystemTrayIcon>
+
+#include "lamps/serial_port.h"
+#include "resource.h"
+#include "settings/lamp_settings.h"
+#include "settings/settings_store.h"
+#include "strings.h"
+#include "ui/about_dialog_qt.h"
+#include "ui/commands.h"
+#include "ui/settings_dialog_qt.h"
+
+namespace {
+
+class QtSettingsCommandHost final : public SettingsCommandHost {
+  public:
+    bool RunSettingsDialog(SettingsForm& form) override { return ::RunSettingsDialog(form); }
+    void SaveSettings() override { ::SaveSettings(); }
+    void ApplySerialLamp() override { ::ApplySerialLamp(); }
+};
+
+class QtAboutCommandHost final : public AboutCommandHost {
+  public:
+    void RunAboutDialog(const std::string& aboutText, const std::string& pageUrl) override {
+        ::RunAboutDialog(aboutText, pageUrl);
+    }
+};
+
+void RunTrayCommand(int command, ExitCommandHost& exitHost) {
+    switch (command) {
+        case IDM_SETTINGS: {
+            QtSettingsCommandHost host;
+            RunSettingsCommand(LampSettings, host);
+            break;
+        }
+        case IDM_KEYBOARD_LED:
+            ToggleKeyboardLed(LampSettings);
+            break;
+        case IDM_ABOUT: {
+            QtAboutCommandHost host;
+            RunAboutCommand(host);
+            break;
+        }
+        case IDM_EXIT:
+            RunExitCommand(exitHost);
+            break;
+        default:
+            break;
+    }
+}
+
+QAction* AddCommand(QMenu& menu, int command, const char* text) {
+    QAction* action = menu.addAction(QString::fromUtf8(text));
+    action->setObjectName(QString::number(command));
+    action->setData(command);
+    return action;
+}
+
+}  // namespace
+
+std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked) {
+    auto menu = std::make_unique<QMenu>();
+    menu->setObjectName(QString::number(IDR_TRAY_MENU));
+    AddCommand(*menu, IDM_SETTINGS, TEXT_MENU_SETTINGS);
+    menu->addSeparator();
+    QAction* keyboard = AddCommand(*menu, IDM_KEYBOARD_LED, TEXT_MENU_KEYBOARD_LED);
+    keyboard->setCheckable(true);
+    keyboard->setChecked(keyboardLedChecked);
+    menu->addSeparator();
+    AddCommand(*menu, IDM_ABOUT, TEXT_MENU_ABOUT);
+    AddCommand(*menu, IDM_EXIT, TEXT_MENU_EXIT);
+    return menu;
+}
+
+void InstallTrayMenu(QSystemTrayIcon& icon, ExitCommandHost& exitHost) {
+    QObject::connect(&icon, &QSystemTrayIcon::activated, &icon,
+                     [&icon, &exitHost](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason != QSystemTrayIcon::Context) {
+                             return;
+                         }
+                         // Built afresh at each opening, so the check mark is never stale.
+                         QMenu* menu = CreateTrayMenu(IsOn(LampSettings.useKeyboardLed)).release();
+                         QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+                         QObject::connect(
+                             menu, &QMenu::triggered, &icon, [&exitHost](QAction* action) {
+                                 const int command = action->data().toInt();
+                                 // Queued, so the command runs after the menu has closed.
+                                 QMetaObject::invokeMethod(
+                                     QCoreApplication::instance(),
+                                     [command, &exitHost] { RunTrayCommand(command, exitHost); },
+                                     Qt::QueuedConnection);
+                             });
+                         menu->popup(QCursor::pos());
+                     });
+}
