@@ -109,6 +109,8 @@ std::unique_ptr<QDialog> CreateAboutDialog(const std::string& aboutText, const s
                      [pageUrl, &host] { OpenWebPage(pageUrl, host); });
 
     ok->setFocus();
+    d.adjustSize();
+    CentreOnScreen(d);
     return dialog;
 }
 

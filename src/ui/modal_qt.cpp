@@ -1,9 +1,12 @@
 // Modal runs and the yes-or-no question of the Qt build.
 #include "ui/modal_qt.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QString>
 
 #include "strings.h"
@@ -18,6 +21,17 @@ int RunModal(QDialog& dialog) {
     loop.exec(QEventLoop::DialogExec);
     dialog.hide();
     return dialog.result();
+}
+
+void CentreOnScreen(QWidget& window) {
+    const QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    window.move(screen->availableGeometry().center() - window.rect().center());
 }
 
 bool AskYesNo(const std::string& question, QWidget* parent) {

@@ -11,6 +11,9 @@ class QWidget;
 // while a dialog is open, as it does on Windows.
 int RunModal(QDialog& dialog);
 
+// Places a top-level window in the middle of the screen that holds the pointer.
+void CentreOnScreen(QWidget& window);
+
 // Asks with Yes (the default) and No and the question icon, titled "Velumin".
 // True unless the answer was No. With a parent, only that window waits.
 bool AskYesNo(const std::string& question, QWidget* parent = nullptr);

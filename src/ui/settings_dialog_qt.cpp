@@ -175,6 +175,9 @@ std::unique_ptr<QDialog> CreateSettingsDialog(const SettingsForm& form) {
     });
 
     cancel->setFocus();
+    // Sized now, so that the first show centres it on the screen.
+    d.adjustSize();
+    CentreOnScreen(d);
     return dialog;
 }
 
