@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "resource.h"
-#include "strings.h"
+#include "texts.h"
 #include "ui/commands.h"
 #include "ui/modal_qt.h"
 

@@ -9,7 +9,7 @@
 #include <QScreen>
 #include <QString>
 
-#include "strings.h"
+#include "texts.h"
 
 int RunModal(QDialog& dialog) {
     QEventLoop loop;
@@ -41,8 +41,8 @@ bool AskYesNo(const std::string& question, QWidget* parent) {
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setObjectName(QStringLiteral("question"));
     box.setDefaultButton(QMessageBox::Yes);
-    if (parent != nullptr) {
-        box.setWindowModality(Qt::WindowModal);
-    }
+    // A message box is application-modal by default, which would block the
+    // tray icon; only the window it asks for waits.
+    box.setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
     return RunModal(box) != QMessageBox::No;
 }

@@ -15,7 +15,7 @@
 
 #include "lamps/serial_port.h"
 #include "resource.h"
-#include "strings.h"
+#include "texts.h"
 #include "ui/modal_qt.h"
 #include "ui/settings_form.h"
 

@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QMenu>
 #include <QMetaObject>
+#include <QMouseEvent>
 #include <QString>
 #include <QSystemTrayIcon>
 
@@ -13,7 +14,7 @@
 #include "resource.h"
 #include "settings/lamp_settings.h"
 #include "settings/settings_store.h"
-#include "strings.h"
+#include "texts.h"
 #include "ui/about_dialog_qt.h"
 #include "ui/commands.h"
 #include "ui/settings_dialog_qt.h"
@@ -57,6 +58,41 @@ void RunTrayCommand(int command, ExitCommandHost& exitHost) {
     }
 }
 
+// Qt's XEmbed tray icon turns a second right press soon after the first into a
+// double click, which it drops; a user clicking again would get no menu.
+class RightDoubleClickAsPress final : public QObject {
+  public:
+    explicit RightDoubleClickAsPress(QSystemTrayIcon& icon) : QObject(&icon), m_icon(icon) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonDblClick &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton &&
+            watched->inherits("QSystemTrayIconSys")) {
+            emit m_icon.activated(QSystemTrayIcon::Context);
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    QSystemTrayIcon& m_icon;
+};
+
+// Built afresh at each opening, so the check mark is never stale.
+void OpenTrayMenu(ExitCommandHost& exitHost) {
+    QMenu* menu = CreateTrayMenu(IsOn(LampSettings.useKeyboardLed)).release();
+    QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
+    QObject::connect(menu, &QMenu::triggered, menu, [&exitHost](QAction* action) {
+        const int command = action->data().toInt();
+        // Queued, so the command runs after the menu has closed.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [command, &exitHost] { RunTrayCommand(command, exitHost); }, Qt::QueuedConnection);
+    });
+    menu->popup(QCursor::pos());
+}
+
 QAction* AddCommand(QMenu& menu, int command, const char* text) {
     QAction* action = menu.addAction(QString::fromUtf8(text));
     action->setObjectName(QString::number(command));
@@ -82,22 +118,10 @@ std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked) {
 
 void InstallTrayMenu(QSystemTrayIcon& icon, ExitCommandHost& exitHost) {
     QObject::connect(&icon, &QSystemTrayIcon::activated, &icon,
-                     [&icon, &exitHost](QSystemTrayIcon::ActivationReason reason) {
-                         if (reason != QSystemTrayIcon::Context) {
-                             return;
+                     [&exitHost](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason == QSystemTrayIcon::Context) {
+                             OpenTrayMenu(exitHost);
                          }
-                         // Built afresh at each opening, so the check mark is never stale.
-                         QMenu* menu = CreateTrayMenu(IsOn(LampSettings.useKeyboardLed)).release();
-                         QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-                         QObject::connect(
-                             menu, &QMenu::triggered, &icon, [&exitHost](QAction* action) {
-                                 const int command = action->data().toInt();
-                                 // Queued, so the command runs after the menu has closed.
-                                 QMetaObject::invokeMethod(
-                                     QCoreApplication::instance(),
-                                     [command, &exitHost] { RunTrayCommand(command, exitHost); },
-                                     Qt::QueuedConnection);
-                             });
-                         menu->popup(QCursor::pos());
                      });
+    QCoreApplication::instance()->installEventFilter(new RightDoubleClickAsPress(icon));
 }

@@ -42,7 +42,12 @@ class DesktopProbe {
     // position on the screen.
     std::vector<ShownWindow> WindowsOf(const std::string& resourceName) {
         std::vector<ShownWindow> found;
+        // Windows may vanish while we look; their errors are no failure.
+        XSync(m_dpy, False);
+        const auto previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
         Collect(DefaultRootWindow(m_dpy), resourceName, found);
+        XSync(m_dpy, False);
+        XSetErrorHandler(previous);
         return found;
     }
 
@@ -77,6 +82,33 @@ class DesktopProbe {
             }
         }
         return found;
+    }
+
+    // True when the keyboard focus is in the window or one of its children.
+    bool HasFocus(const ShownWindow& window) {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(m_dpy, &focus, &revert);
+        XSync(m_dpy, False);
+        const auto previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        bool inside = false;
+        while (focus != 0 && focus != PointerRoot && !inside) {
+            inside = focus == window.id;
+            Window root = 0;
+            Window parent = 0;
+            Window* children = nullptr;
+            unsigned count = 0;
+            if (XQueryTree(m_dpy, focus, &root, &parent, &children, &count) == 0) {
+                break;
+            }
+            if (children != nullptr) {
+                XFree(children);
+            }
+            focus = parent == root ? 0 : parent;
+        }
+        XSync(m_dpy, False);
+        XSetErrorHandler(previous);
+        return inside;
     }
 
     // The window's pixels as 0xRRGGBB, row by row; empty when it cannot be read.

@@ -3,19 +3,18 @@
 
 #include <QApplication>
 #include <cstdlib>
-#include <memory>
 
 #include "support/virtual_desktop_linux.h"
 
 int main(int argc, char* argv[]) {
     testing::InitGoogleTest(&argc, argv);
     // Listing the tests at build time needs no desktop.
-    std::unique_ptr<testsupport::VirtualDesktop> desktop;
-    if (!GTEST_FLAG_GET(list_tests)) {
-        desktop = std::make_unique<testsupport::VirtualDesktop>();
-        setenv("DISPLAY", desktop->Display().c_str(), 1);
-        setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (GTEST_FLAG_GET(list_tests)) {
+        return RUN_ALL_TESTS();
     }
+    testsupport::VirtualDesktop desktop;
+    setenv("DISPLAY", desktop.Display().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -16,7 +16,7 @@
 #include "lamps/serial_port.h"
 #include "qt_test_support.h"
 #include "resource.h"
-#include "strings.h"
+#include "texts.h"
 
 namespace {
 
