@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QString>
+#include <QWidget>
 
 #include "texts.h"
 
@@ -44,5 +45,10 @@ bool AskYesNo(const std::string& question, QWidget* parent) {
     // A message box is application-modal by default, which would block the
     // tray icon; only the window it asks for waits.
     box.setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
-    return RunModal(box) != QMessageBox::No;
+    const bool yes = RunModal(box) != QMessageBox::No;
+    // Back to the window that asked, also where no window manager hands it back.
+    if (parent != nullptr) {
+        parent->activateWindow();
+    }
+    return yes;
 }
