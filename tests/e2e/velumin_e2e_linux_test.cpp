@@ -345,7 +345,12 @@ TEST_P(WayOutTest, GivesTheLockKeysBackAndSaves) {
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, WayOutTest,
                          testing::Values(WayOut::Term, WayOut::Interrupt, WayOut::HangUp,
-                                         WayOut::ExitYes, WayOut::AfterSecondInstance));
+                                         WayOut::ExitYes, WayOut::AfterSecondInstance),
+                         [](const testing::TestParamInfo<WayOut>& info) {
+                             const char* const names[] = {"Sigterm", "Sigint", "Sighup", "ExitYes",
+                                                          "SigtermAfterSecondInstance"};
+                             return std::string(names[static_cast<int>(info.param)]);
+                         });
 
 TEST_F(VeluminE2E, RightClickOpensTheMenuAtThePointerAndLeftClickNothing) {
     const pid_t pid = Start();
