@@ -4,8 +4,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QEvent>
 #include <QMenu>
-#include <QMetaObject>
 #include <QMouseEvent>
 #include <QString>
 #include <QSystemTrayIcon>
@@ -79,16 +79,46 @@ class RightDoubleClickAsPress final : public QObject {
     QSystemTrayIcon& m_icon;
 };
 
+// A chosen command on its way to the event loop.
+class TrayCommandEvent final : public QEvent {
+  public:
+    static QEvent::Type Type() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+    explicit TrayCommandEvent(int command) : QEvent(Type()), m_command(command) {}
+    int Command() const { return m_command; }
+
+  private:
+    int m_command;
+};
+
+// Runs the commands posted to it, one per event, once the menu has closed.
+class TrayCommandRunner final : public QObject {
+  public:
+    TrayCommandRunner(ExitCommandHost& exitHost, QObject* parent)
+        : QObject(parent), m_exitHost(exitHost) {}
+
+  protected:
+    bool event(QEvent* event) override {
+        if (event->type() != TrayCommandEvent::Type()) {
+            return QObject::event(event);
+        }
+        RunTrayCommand(static_cast<TrayCommandEvent*>(event)->Command(), m_exitHost);
+        return true;
+    }
+
+  private:
+    ExitCommandHost& m_exitHost;
+};
+
 // Built afresh at each opening, so the check mark is never stale.
-void OpenTrayMenu(ExitCommandHost& exitHost) {
+void OpenTrayMenu(TrayCommandRunner& runner) {
     QMenu* menu = CreateTrayMenu(IsOn(LampSettings.useKeyboardLed)).release();
     QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-    QObject::connect(menu, &QMenu::triggered, menu, [&exitHost](QAction* action) {
-        const int command = action->data().toInt();
-        // Queued, so the command runs after the menu has closed.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [command, &exitHost] { RunTrayCommand(command, exitHost); }, Qt::QueuedConnection);
+    QObject::connect(menu, &QMenu::triggered, menu, [&runner](QAction* action) {
+        // Posted, so the command runs after the menu has closed.
+        QCoreApplication::postEvent(&runner, new TrayCommandEvent(action->data().toInt()));
     });
     menu->popup(QCursor::pos());
 }
@@ -117,10 +147,11 @@ std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked) {
 }
 
 void InstallTrayMenu(QSystemTrayIcon& icon, ExitCommandHost& exitHost) {
-    QObject::connect(&icon, &QSystemTrayIcon::activated, &icon,
-                     [&exitHost](QSystemTrayIcon::ActivationReason reason) {
+    auto* runner = new TrayCommandRunner(exitHost, &icon);
+    QObject::connect(&icon, &QSystemTrayIcon::activated, runner,
+                     [runner](QSystemTrayIcon::ActivationReason reason) {
                          if (reason == QSystemTrayIcon::Context) {
-                             OpenTrayMenu(exitHost);
+                             OpenTrayMenu(*runner);
                          }
                      });
     QCoreApplication::instance()->installEventFilter(new RightDoubleClickAsPress(icon));

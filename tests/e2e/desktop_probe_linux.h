@@ -8,7 +8,9 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -53,35 +55,19 @@ class DesktopProbe {
 
     // The program's icons docked in the tray: its windows that are not top-level.
     std::vector<ShownWindow> TrayIcons(const std::string& resourceName) {
-        std::vector<ShownWindow> icons;
-        for (const ShownWindow& window : WindowsOf(resourceName)) {
-            if (!window.topLevel) {
-                icons.push_back(window);
-            }
-        }
-        return icons;
+        return WindowsOf(resourceName, [](const ShownWindow& w) { return !w.topLevel; });
     }
 
     // Top-level windows of the program with the given title.
     std::vector<ShownWindow> Titled(const std::string& resourceName, const std::string& title) {
-        std::vector<ShownWindow> found;
-        for (const ShownWindow& window : WindowsOf(resourceName)) {
-            if (window.topLevel && window.title == title) {
-                found.push_back(window);
-            }
-        }
-        return found;
+        return WindowsOf(resourceName,
+                         [&title](const ShownWindow& w) { return w.topLevel && w.title == title; });
     }
 
     // Popup menus of the program (override-redirect top-level windows).
     std::vector<ShownWindow> Popups(const std::string& resourceName) {
-        std::vector<ShownWindow> found;
-        for (const ShownWindow& window : WindowsOf(resourceName)) {
-            if (window.topLevel && window.overrideRedirect) {
-                found.push_back(window);
-            }
-        }
-        return found;
+        return WindowsOf(resourceName,
+                         [](const ShownWindow& w) { return w.topLevel && w.overrideRedirect; });
     }
 
     // True when the keyboard focus is in the window or one of its children.
@@ -146,6 +132,14 @@ class DesktopProbe {
     }
 
   private:
+    template <typename Predicate>
+    std::vector<ShownWindow> WindowsOf(const std::string& resourceName, Predicate predicate) {
+        const std::vector<ShownWindow> all = WindowsOf(resourceName);
+        std::vector<ShownWindow> found;
+        std::copy_if(all.begin(), all.end(), std::back_inserter(found), predicate);
+        return found;
+    }
+
     unsigned LockedMods() {
         XkbStateRec state{};
         XkbGetState(m_dpy, XkbUseCoreKbd, &state);

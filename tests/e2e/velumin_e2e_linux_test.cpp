@@ -343,14 +343,16 @@ TEST_P(WayOutTest, GivesTheLockKeysBackAndSaves) {
     EXPECT_EQ(ReadFile(Ini()), kKeyboardLampsOn);
 }
 
+std::string WayOutName(const testing::TestParamInfo<WayOut>& way) {
+    const char* const names[] = {"Sigterm", "Sigint", "Sighup", "ExitYes",
+                                 "SigtermAfterSecondInstance"};
+    return names[static_cast<int>(way.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryWay, WayOutTest,
                          testing::Values(WayOut::Term, WayOut::Interrupt, WayOut::HangUp,
                                          WayOut::ExitYes, WayOut::AfterSecondInstance),
-                         [](const testing::TestParamInfo<WayOut>& info) {
-                             const char* const names[] = {"Sigterm", "Sigint", "Sighup", "ExitYes",
-                                                          "SigtermAfterSecondInstance"};
-                             return std::string(names[static_cast<int>(info.param)]);
-                         });
+                         WayOutName);
 
 TEST_F(VeluminE2E, RightClickOpensTheMenuAtThePointerAndLeftClickNothing) {
     const pid_t pid = Start();
