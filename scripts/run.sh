@@ -67,9 +67,9 @@ TEXT
 
 while kill -0 "$velumin_pid" 2>/dev/null; do
     # Written beside and renamed, so a viewer never reads half a picture.
-    if import -window root "$work/screen.png.new" 2>/dev/null; then
+    if import -window root "png:$work/screen.png.new" 2>/dev/null; then
         mv "$work/screen.png.new" "$work/screen.png"
-        convert "$work/screen.png" -crop 160x32+0+0 +repage -scale 400% "$work/tray.png.new" &&
+        convert "$work/screen.png" -crop 160x32+0+0 +repage -scale 400% "png:$work/tray.png.new" &&
             mv "$work/tray.png.new" "$work/tray.png"
     fi
     sleep 1
