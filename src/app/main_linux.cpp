@@ -8,10 +8,12 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/display_loss_x11.h"
 #include "app/single_instance_linux.h"
 #include "lamps/keyboard_led.h"
 #include "lamps/serial_port.h"
@@ -94,18 +96,23 @@ void InstallSignalHandlers() {
     _exit(0);
 }
 
-// An exit() from inside the event loop (Qt ends so when the display goes away)
-// would destroy the lamp objects under the running worker.
-void OnExitWhileRunning() {
-    if (!running) {
-        return;
+// The display has gone (the X server ended with the session). The lock keys
+// went with it, and the lamp objects' destructors would only meet the dead
+// connection again: keep the settings and end at once. Any thread may get here.
+[[noreturn]] void EndWithoutDisplay() {
+    static std::atomic<bool> saving{false};
+    if (!saving.exchange(true)) {
+        SaveSettings();
     }
-    running = false;
-    stopStarted = true;
-    workerStopped = StopLampThread();
-    SaveSettings();
-    if (!workerStopped) {
-        EndLeavingWorkerBehind();
+    std::fflush(nullptr);
+    _exit(1);
+}
+
+// An exit() from inside the event loop ends the same way: it would destroy the
+// lamp objects under the running worker.
+void OnExitWhileRunning() {
+    if (running) {
+        EndWithoutDisplay();
     }
 }
 
@@ -124,6 +131,9 @@ int main(int argc, char* argv[]) {
     }
 
     QApplication app(argc, argv);
+    // Xlib would exit() from inside the X call that found the display gone,
+    // running the destructors while other threads still use them.
+    SetDisplayLossHandler(EndWithoutDisplay);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Velumin"));
 

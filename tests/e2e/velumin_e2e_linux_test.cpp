@@ -298,6 +298,22 @@ TEST_F(VeluminE2E, WithoutATrayItSaysSoOnceAndDocksWhenOneArrives) {
     EXPECT_EQ(WaitExit(pid), 0);
 }
 
+TEST_F(VeluminE2E, WhenTheDisplayGoesAwayItEndsAndKeepsTheSettings) {
+    auto ending = std::make_unique<testsupport::VirtualDesktop>(true);
+    const pid_t pid = Start(ending->Display());
+    {
+        testsupport::TrayArea endingTray(ending->Display());
+        ASSERT_TRUE(testsupport::WaitFor([&] { return endingTray.DockedIcons().size() == 1; }));
+    }
+    // The session ends with its X server; the program must neither hang nor
+    // lose the settings on the way out.
+    ending.reset();
+    EXPECT_NE(WaitExit(pid), -1);
+    EXPECT_EQ(ReadFile(Ini()),
+              "[Settings]\nUseKeybordLed=0\nUseReceiveLed=0\nUseSendLed=0\nReceiveLed=0\n"
+              "SendLed=0\nSerialPortNum=1\nUseSerialLed=0\nLedInversion=0\n");
+}
+
 // Each way out, with the keyboard lamps on and traffic flowing, gives the lock
 // keys back: CapsLock was on and NumLock off at the start.
 enum class WayOut { Term, Interrupt, HangUp, ExitYes, AfterSecondInstance };
