@@ -142,7 +142,8 @@ class VeluminE2E : public testing::Test {
 
     // Starts the program in a network namespace of its own on the test's desktop.
     pid_t Start(const std::string& display = "") {
-        const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "/usr/bin";
+        const char* inherited = std::getenv("PATH");
+        const std::string path = inherited != nullptr ? inherited : "/usr/bin";
         const pid_t pid = testsupport::Spawn(
             {"unshare", "-n", "sh", "-c", "ip link set lo up && exec \"$0\" 2>>\"$1\"", VELUMIN_EXE,
              (m_dir / "stderr").string()},

@@ -119,7 +119,10 @@ TEST(QtQuestion, AsksWithYesAsDefaultAndOnlyNoCancels) {
         QString text;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         bool yesIsDefault = false;
-        QTimer::singleShot(0, [&] {
+        // Answers the box from inside its own loop, once it is shown.
+        QTimer answerer;
+        answerer.setSingleShot(true);
+        QObject::connect(&answerer, &QTimer::timeout, [&] {
             qttest::WaitFor([&box] {
                 box = qttest::VisibleWindow<QMessageBox>();
                 return box != nullptr;
@@ -132,6 +135,7 @@ TEST(QtQuestion, AsksWithYesAsDefaultAndOnlyNoCancels) {
                 box->button(answer)->click();
             }
         });
+        answerer.start(0);
         const bool result = AskYesNo("終了しますか？\r\nline");
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(result, answer == QMessageBox::Yes);
