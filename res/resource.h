@@ -1,6 +1,13 @@
 /* Resource, command and control ids, shared by the resource script and the code. */
 #pragma once
 
+/* Icons: the application icon and the tray lamp's four pictures */
+#define IDI_VELUMIN 128
+#define IDI_LAMP_SEND 129
+#define IDI_LAMP_IDLE 130
+#define IDI_LAMP_RECEIVE 133
+#define IDI_LAMP_BOTH 134
+
 /* Dialog templates and the tray menu */
 #define IDD_HOST 102
 #define IDR_TRAY_MENU 131

@@ -3,7 +3,7 @@
 
 #include "lamps/keyboard_led.h"
 #include "settings/lamp_settings.h"
-#include "strings.h"
+#include "texts.h"
 #include "ui/dialog_slots.h"
 
 SettingsForm LoadSettingsForm(const LampSettingsRecord& settings) {

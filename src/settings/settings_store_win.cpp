@@ -1,0 +1,69 @@
+// The Windows ini store: the profile functions on "Velumin.ini" beside the executable.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "settings/settings_store.h"
+
+namespace {
+
+// The settings' keys and values are ASCII, so widening byte by byte is exact.
+std::wstring Widen(std::string_view text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+class ProfileIniStore final : public SettingsStore {
+  public:
+    explicit ProfileIniStore(std::wstring path) : m_path(std::move(path)) {}
+
+    int ReadInt(std::string_view key, int defaultValue) override {
+        const std::wstring section = Widen(kSettingsSection);
+        return static_cast<int>(GetPrivateProfileIntW(section.c_str(), Widen(key).c_str(),
+                                                      defaultValue, m_path.c_str()));
+    }
+
+    bool Write(std::span<const SettingsEntry> entries) override {
+        const std::wstring section = Widen(kSettingsSection);
+        bool written = true;
+        for (const SettingsEntry& entry : entries) {
+            written = WritePrivateProfileStringW(section.c_str(), Widen(entry.key).c_str(),
+                                                 Widen(entry.text).c_str(), m_path.c_str()) &&
+                      written;
+        }
+        return written;
+    }
+
+  private:
+    std::wstring m_path;
+};
+
+// The executable's full path, however long: the buffer grows until it holds it all
+// (up to the longest path the system has).
+std::wstring ModuleFileName() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    while (buffer.size() <= 65536) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < buffer.size()) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::unique_ptr<SettingsStore> OpenIniStore(const std::filesystem::path& path) {
+    return std::make_unique<ProfileIniStore>(path.wstring());
+}
+
+std::filesystem::path GetIniPath() {
+    std::wstring directory = ModuleFileName();
+    directory.erase(directory.find_last_of(L"\\/") + 1);
+    return std::filesystem::path(directory + L"Velumin.ini");
+}
