@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "resource.h"
-#include "strings.h"
+#include "texts.h"
 
 namespace {
 
