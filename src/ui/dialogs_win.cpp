@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "resource.h"
-#include "strings.h"
+#include "texts.h"
 #include "ui/dialogs_win_internal.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "resource.h"
-#include "strings.h"
+#include "texts.h"
 #include "ui/dialogs_win.h"
 #include "ui/dialogs_win_internal.h"
 #include "ui/settings_form.h"
