@@ -19,6 +19,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
         /d IPAGothic /f </dev/null >>"$log" 2>&1
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ \
         /d IPAGothic /f </dev/null >>"$log" 2>&1
+    # Wine maps the host's serial devices to COM1 upwards, and /dev/ttyS0 is the
+    # console here: keep COM1-COM255 empty so that no test ever opens a real port.
+    ports="$WINEPREFIX/no-serial-ports.reg"
+    {
+        printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+        printf '[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
+        for n in $(seq 1 255); do printf '"COM%d"=""\r\n' "$n"; done
+    } >"$ports"
+    wine regedit /S "$(winepath -w "$ports")" </dev/null >>"$log" 2>&1
     wineserver -w </dev/null >>"$log" 2>&1
 fi
 # A persistent server for the tests that follow. wineserver detaches by itself

@@ -12,3 +12,8 @@ CSerialPort serialPort(SystemSerialLineDriver());
 
 // Only addresses are taken here, so the record is initialised before any of the above.
 constinit LampSettingsRecord LampSettings(&capsLockLed, &scrollLockLed);
+
+// Here rather than beside the lamp so that tests of the lamp need no process-wide objects.
+void ApplySerialLamp() {
+    ApplySerialLamp(serialPort, LampSettings);
+}

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 struct LampSettingsRecord;
 
@@ -30,7 +31,7 @@ int LineLevelCode(int base, int ledInversion);
 
 // Opens serial ports and drives their modem lines.
 class SerialLineDriver {
-public:
+  public:
     virtual ~SerialLineDriver() = default;
     // Opens port n for exclusive use with the given line parameters (8 data
     // bits); 0 when the device is missing, busy or not allowed.
@@ -43,8 +44,12 @@ public:
 // The platform's driver (_win: COM ports; _linux: termios on a fixed device list).
 SerialLineDriver& SystemSerialLineDriver();
 
+// What the user knows port n by ("COM12", "/dev/ttyACM3"); empty when n names
+// no device.
+std::string SerialPortDeviceName(int portNumber);
+
 class CSerialPort {
-public:
+  public:
     explicit CSerialPort(SerialLineDriver& driver);
     // Closes the port without driving a line first.
     ~CSerialPort();
@@ -59,11 +64,13 @@ public:
     // Drives one line if the port is open. Holds the port's lock, so the worker
     // never drives a handle that the user-interface thread is closing.
     void DriveLine(int code);
+    // The same for a caller that already holds Lock().
+    void DriveLineLocked(int code);
 
     // Held by ApplySerialLamp around the close, reopen and idle drive.
     std::mutex& Lock() { return m_mutex; }
 
-private:
+  private:
     SerialLineDriver& m_driver;
     std::atomic<SerialHandle> m_handle{0};
     std::mutex m_mutex;

@@ -1,0 +1,152 @@
+// Serial lamp ports on Linux: termios devices from a fixed list, lines via TIOCMBIS/TIOCMBIC.
+#include "lamps/serial_port_linux.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+speed_t SpeedOf(int baudRate) {
+    switch (baudRate) {
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return B9600;
+    }
+}
+
+// Parity and stop bits take the Windows values: parity 0 none, 1 odd, 2 even;
+// stop bits 0 one, 2 two. The lamp only ever asks for 8N1.
+void SetLineParameters(int fd, int baudRate, int parity, int stopBits) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        return;
+    }
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, SpeedOf(baudRate));
+    cfsetospeed(&tio, SpeedOf(baudRate));
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    if (parity == 1) {
+        tio.c_cflag |= PARENB | PARODD;
+    } else if (parity == 2) {
+        tio.c_cflag |= PARENB;
+    }
+    if (stopBits == 2) {
+        tio.c_cflag |= CSTOPB;
+    }
+    tcsetattr(fd, TCSANOW, &tio);
+}
+
+// fd 0 is a valid descriptor, but handle 0 means closed.
+SerialHandle HandleOf(int fd) {
+    return static_cast<SerialHandle>(fd) + 1;
+}
+
+class LinuxSerialLineDriver final : public SerialLineDriver {
+  public:
+    SerialHandle OpenPort(int portNumber, int baudRate, int parity, int stopBits) override {
+        const std::string path = SerialPortDeviceName(portNumber);
+        if (path.empty()) {
+            return 0;
+        }
+        return OpenSerialDevice(path.c_str(), baudRate, parity, stopBits);
+    }
+
+    void ClosePort(SerialHandle handle) override { CloseSerialDevice(handle); }
+
+    void EscapeCommFunction(SerialHandle handle, int code) override {
+        const int fd = SerialDeviceFd(handle);
+        int bits = 0;
+        switch (code) {
+            case kSetDtr:
+                bits = TIOCM_DTR;
+                ioctl(fd, TIOCMBIS, &bits);
+                break;
+            case kClrDtr:
+                bits = TIOCM_DTR;
+                ioctl(fd, TIOCMBIC, &bits);
+                break;
+            case kSetRts:
+                bits = TIOCM_RTS;
+                ioctl(fd, TIOCMBIS, &bits);
+                break;
+            case kClrRts:
+                bits = TIOCM_RTS;
+                ioctl(fd, TIOCMBIC, &bits);
+                break;
+            default:
+                break;
+        }
+    }
+};
+
+}  // namespace
+
+SerialHandle OpenSerialDevice(const char* path, int baudRate, int parity, int stopBits) {
+    // Non-blocking, or a port without carrier would hang the open.
+    const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    // flock also keeps out root, which TIOCEXCL lets through, and another
+    // instance that has the device open already.
+    if (isatty(fd) == 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return 0;
+    }
+    ioctl(fd, TIOCEXCL);
+    SetLineParameters(fd, baudRate, parity, stopBits);
+    return HandleOf(fd);
+}
+
+void CloseSerialDevice(SerialHandle handle) {
+    const int fd = SerialDeviceFd(handle);
+    if (fd < 0) {
+        return;
+    }
+    // Let other programs open the device again.
+    ioctl(fd, TIOCNXCL);
+    close(fd);
+}
+
+int SerialDeviceFd(SerialHandle handle) {
+    return static_cast<int>(handle - 1);
+}
+
+// Ports 1-20 in the order the Settings dialog offers them: USB adapters first,
+// since most machines today have no built-in port.
+std::string SerialPortDeviceName(int portNumber) {
+    if (portNumber >= 1 && portNumber <= 8) {
+        return "/dev/ttyUSB" + std::to_string(portNumber - 1);
+    }
+    if (portNumber >= 9 && portNumber <= 12) {
+        return "/dev/ttyACM" + std::to_string(portNumber - 9);
+    }
+    if (portNumber >= 13 && portNumber <= 20) {
+        return "/dev/ttyS" + std::to_string(portNumber - 13);
+    }
+    return {};
+}
+
+SerialLineDriver& SystemSerialLineDriver() {
+    static LinuxSerialLineDriver driver;
+    return driver;
+}

@@ -1,0 +1,72 @@
+// Serial lamp ports on Windows: COM devices opened exclusively, lines via EscapeCommFunction.
+#include "lamps/serial_port_win.h"
+
+#include "lamps/serial_port.h"
+
+namespace {
+
+HANDLE ToWin(SerialHandle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+class WinSerialLineDriver final : public SerialLineDriver {
+  public:
+    SerialHandle OpenPort(int portNumber, int baudRate, int parity, int stopBits) override {
+        // Share mode 0: no other program may hold the port while the lamp does.
+        const HANDLE port =
+            CreateFileW(SerialDevicePath(portNumber).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (port == INVALID_HANDLE_VALUE || port == nullptr) {
+            return 0;
+        }
+        DCB dcb{};
+        dcb.DCBlength = sizeof(dcb);
+        // Without the driver's current parameters there is nothing sound to
+        // write back, so the port keeps them.
+        if (GetCommState(port, &dcb)) {
+            SetLampLineParameters(dcb, baudRate, parity, stopBits);
+            SetCommState(port, &dcb);
+        }
+        COMMTIMEOUTS timeouts{};
+        timeouts.ReadIntervalTimeout = 100;
+        timeouts.ReadTotalTimeoutMultiplier = 10;
+        timeouts.ReadTotalTimeoutConstant = 10;
+        timeouts.WriteTotalTimeoutMultiplier = 10;
+        timeouts.WriteTotalTimeoutConstant = 10;
+        SetCommTimeouts(port, &timeouts);
+        return reinterpret_cast<SerialHandle>(port);
+    }
+
+    void ClosePort(SerialHandle handle) override { CloseHandle(ToWin(handle)); }
+
+    void EscapeCommFunction(SerialHandle handle, int code) override {
+        ::EscapeCommFunction(ToWin(handle), static_cast<DWORD>(code));
+    }
+};
+
+}  // namespace
+
+std::wstring SerialDevicePath(int portNumber) {
+    return L"\\\\.\\COM" + std::to_wstring(portNumber);
+}
+
+void SetLampLineParameters(DCB& dcb, int baudRate, int parity, int stopBits) {
+    dcb.BaudRate = static_cast<DWORD>(baudRate);
+    dcb.ByteSize = 8;
+    dcb.Parity = static_cast<BYTE>(parity & 0xFF);
+    dcb.StopBits = static_cast<BYTE>(stopBits & 0xFF);
+    dcb.fBinary = 1;
+    dcb.fParity = 1;
+}
+
+std::string SerialPortDeviceName(int portNumber) {
+    if (portNumber <= 0) {
+        return {};
+    }
+    return "COM" + std::to_string(portNumber);
+}
+
+SerialLineDriver& SystemSerialLineDriver() {
+    static WinSerialLineDriver driver;
+    return driver;
+}
