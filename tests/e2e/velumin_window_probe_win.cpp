@@ -43,7 +43,7 @@ HWND FindTopLevel(const wchar_t* className, int childId) {
 HWND FindHost() {
     HWND candidate = FindTopLevel(L"#32770", IDM_SETTINGS);
     return candidate != nullptr && GetDlgItem(candidate, IDM_KEYBOARD_LED) != nullptr ? candidate
-                                                                                    : nullptr;
+                                                                                      : nullptr;
 }
 
 // A dialog by a control only it has: 1012 Settings, 1009 About, 0xFFFF a message box.
@@ -53,7 +53,8 @@ HWND FindDialog(int childId) {
 }
 
 void PrintUtf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<std::size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), size, nullptr, nullptr);
     std::fputs(utf8.c_str(), stdout);
@@ -98,8 +99,8 @@ int main(int argc, char** argv) {
     if (command == "endsession") {
         HWND host = FindHost();
         DWORD_PTR result = 0;
-        return host != nullptr &&
-                       SendMessageTimeoutW(host, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 30000, &result)
+        return host != nullptr && SendMessageTimeoutW(host, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL,
+                                                      30000, &result)
                    ? 0
                    : 1;
     }
