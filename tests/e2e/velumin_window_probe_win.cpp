@@ -1,6 +1,8 @@
 // A small Windows program that the end-to-end tests run under Wine beside Velumin.exe:
 // it finds Velumin's windows and works them as a user would, and reports what it sees.
 // Exit status 0 when the command succeeded or the answer is yes, 1 otherwise, 2 on misuse.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -61,9 +63,11 @@ void PrintUtf8(const std::wstring& text) {
     std::fputs("\n", stdout);
 }
 
+// WM_GETTEXT itself: GetWindowTextW of another process's window reads only the
+// caption kept by the system, which an edit control never sets.
 std::wstring TextOf(HWND window) {
     wchar_t text[512] = {};
-    GetWindowTextW(window, text, 512);
+    SendMessageW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
     return text;
 }
 
@@ -82,6 +86,8 @@ int main(int argc, char** argv) {
     if (argc < 2) {
         return Usage();
     }
+    // Texts go out as they are, their CR LF pairs included.
+    _setmode(_fileno(stdout), _O_BINARY);
     const std::string command = argv[1];
     const auto arg = [&](int i) { return i < argc ? std::atoi(argv[i]) : 0; };
 
