@@ -439,3 +439,50 @@ TEST_F(VeluminWine, AboutButtonAnsweredNoOpensNothingAndYesHandsThePageOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// Commands are handled in the order chosen: once a later one has shown its window,
+// the earlier one has been handled.
+TEST_F(VeluminWine, OpenSettingsAndExitQuestionAreNotEnteredTwiceWhileAboutStillOpens) {
+    StartProgram();
+    testsupport::ScreenRect icon;
+    ASSERT_TRUE(OneIcon(icon));
+    const std::string settings = std::to_string(kSettingsDialog);
+    const std::string about = std::to_string(kAboutDialog);
+    const std::string box = std::to_string(kMessageBox);
+    std::string count;
+
+    ASSERT_TRUE(OpenMenu(icon));
+    ChooseByKeys("s");
+    ASSERT_TRUE(Eventually({"dialog", settings}));
+    ASSERT_TRUE(OpenMenu(icon));
+    ChooseByKeys("s");
+    ASSERT_TRUE(OpenMenu(icon));
+    ChooseByKeys("a");
+    ASSERT_TRUE(Eventually({"dialog", about}));
+    Probe({"count", settings}, &count);
+    EXPECT_EQ(count, "1");
+    ASSERT_TRUE(ProbeSays({"click", about, "1"}));
+    ASSERT_TRUE(EventuallyNot({"dialog", about}));
+    ASSERT_TRUE(ProbeSays({"click", settings, "2"}));
+    ASSERT_TRUE(EventuallyNot({"dialog", settings}));
+
+    ASSERT_TRUE(OpenMenu(icon));
+    ChooseByKeys("x");
+    ASSERT_TRUE(Eventually({"dialog", box}));
+    ASSERT_TRUE(OpenMenu(icon));
+    ChooseByKeys("x");
+    ASSERT_TRUE(OpenMenu(icon));
+    ChooseByKeys("a");
+    ASSERT_TRUE(Eventually({"dialog", about}));
+    Probe({"count", box}, &count);
+    EXPECT_EQ(count, "1");
+    ASSERT_TRUE(ProbeSays({"answer", "no"}));
+    ASSERT_TRUE(EventuallyNot({"dialog", box}));
+    ASSERT_TRUE(ProbeSays({"click", about, "1"}));
+    ASSERT_TRUE(EventuallyNot({"dialog", about}));
+    EXPECT_TRUE(ProbeSays({"host"})) << "Exit answered No keeps the program";
+}
+
+}  // namespace

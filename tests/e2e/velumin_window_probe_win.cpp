@@ -41,6 +41,29 @@ HWND FindTopLevel(const wchar_t* className, int childId) {
     return search.found;
 }
 
+// How many visible dialogs hold a control with childId.
+int CountDialogs(int childId) {
+    Search search{childId, L"#32770", nullptr};
+    int count = 0;
+    struct Counting {
+        Search* search;
+        int* count;
+    } counting{&search, &count};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* c = reinterpret_cast<Counting*>(parameter);
+            wchar_t name[32] = {};
+            GetClassNameW(window, name, 32);
+            if (wcscmp(name, L"#32770") == 0 && IsWindowVisible(window) &&
+                GetDlgItem(window, c->search->childId) != nullptr) {
+                ++*c->count;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&counting));
+    return count;
+}
+
 // The hidden host: the only dialog with the two "Button1" buttons 1011 and 1015.
 HWND FindHost() {
     HWND candidate = FindTopLevel(L"#32770", IDM_SETTINGS);
@@ -73,7 +96,8 @@ std::wstring TextOf(HWND window) {
 
 int Usage() {
     std::fputs(
-        "usage: host | hidden | close | endsession | menu | dialog ID | text ID CONTROL |\n"
+        "usage: host | hidden | close | endsession | menu | dialog ID | count ID | text ID CONTROL "
+        "|\n"
         "       click ID CONTROL | select ID CONTROL INDEX | checked ID CONTROL |\n"
         "       selection ID CONTROL | answer yes|no\n",
         stderr);
@@ -127,6 +151,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         PrintUtf8(TextOf(dialog));
+        return 0;
+    }
+    if (command == "count") {
+        std::printf("%d\n", CountDialogs(arg(2)));
         return 0;
     }
     if (command == "answer" && argc > 2) {
