@@ -1,8 +1,11 @@
 // Velumin.exe of the Windows build, run under Wine on a virtual desktop with trayer
 // as the tray: what a user sees and what is left in the ini file. A probe program of
 // that build finds the program's windows; the menu is worked with the real pointer.
+#include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -483,6 +486,36 @@ TEST_F(VeluminWine, OpenSettingsAndExitQuestionAreNotEnteredTwiceWhileAboutStill
     ASSERT_TRUE(ProbeSays({"click", about, "1"}));
     ASSERT_TRUE(EventuallyNot({"dialog", about}));
     EXPECT_TRUE(ProbeSays({"host"})) << "Exit answered No keeps the program";
+}
+
+}  // namespace
+
+namespace {
+
+// Wine reads the interface counters in its device service, outside any network
+// namespace of ours: the traffic is the host's loopback, flowing until the flash is seen.
+TEST_F(VeluminWine, LoopbackTrafficFlashesTheIcon) {
+    StartProgram();
+    testsupport::ScreenRect icon;
+    ASSERT_TRUE(OneIcon(icon));
+    const int sender = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(sender, 0);
+    sockaddr_in loopback{};
+    loopback.sin_family = AF_INET;
+    loopback.sin_port = htons(9);  // discard: nobody needs to listen
+    loopback.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const char datagram[512] = {};
+    std::string picture;
+    const bool flashed = testsupport::WaitFor(
+        [&] {
+            sendto(sender, datagram, sizeof(datagram), 0,
+                   reinterpret_cast<const sockaddr*>(&loopback), sizeof(loopback));
+            picture = m_tray->ShownLampPicture();
+            return picture == "Both" || picture == "Receive" || picture == "Send";
+        },
+        30s);
+    close(sender);
+    EXPECT_TRUE(flashed) << "the tray last showed " << picture;
 }
 
 }  // namespace
