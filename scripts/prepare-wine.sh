@@ -34,3 +34,7 @@ fi
 # once it accepts clients, so the next Wine program finds it ready; when one is
 # already running for this prefix it exits with a complaint, which is fine.
 wineserver -p </dev/null >>"$log" 2>&1 || true
+# The first program of a server starts Wine's services, which stay with the
+# persistent server and keep whatever streams they inherit: start them here,
+# on /dev/null, rather than from a test whose output pipe they would hold open.
+wine cmd /c exit </dev/null >>"$log" 2>&1
