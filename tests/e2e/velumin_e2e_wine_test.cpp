@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -93,12 +94,11 @@ std::vector<std::string> IniLines(const fs::path& path) {
 }
 
 std::string IniValue(const fs::path& path, const std::string& key) {
-    for (const std::string& line : IniLines(path)) {
-        if (line.rfind(key + "=", 0) == 0) {
-            return line.substr(key.size() + 1);
-        }
-    }
-    return "(missing)";
+    const std::vector<std::string> lines = IniLines(path);
+    const auto line = std::find_if(lines.begin(), lines.end(), [&](const std::string& l) {
+        return l.rfind(key + "=", 0) == 0;
+    });
+    return line == lines.end() ? "(missing)" : line->substr(key.size() + 1);
 }
 
 class VeluminWine : public ::testing::Test {
@@ -189,11 +189,9 @@ class VeluminWine : public ::testing::Test {
             for (const std::string& assignment : Environment()) {
                 putenv(strdup(assignment.c_str()));
             }
-            std::vector<char*> raw;
-            for (const std::string& a : argv) {
-                raw.push_back(const_cast<char*>(a.c_str()));
-            }
-            raw.push_back(nullptr);
+            std::vector<char*> raw(argv.size() + 1, nullptr);
+            std::transform(argv.begin(), argv.end(), raw.begin(),
+                           [](const std::string& a) { return const_cast<char*>(a.c_str()); });
             execv(raw[0], raw.data());
             _exit(127);
         }
