@@ -241,20 +241,63 @@ class VeluminWine : public ::testing::Test {
     }
 
     // Right click on the icon; true once the menu is open at the pointer.
-    ::testing::AssertionResult OpenMenu(const testsupport::ScreenRect& icon) {
+    ::testing::AssertionResult OpenMenu(const testsupport::ScreenRect& icon,
+                                        testsupport::ScreenRect* menu = nullptr) {
         const int x = icon.x + icon.width / 2;
         const int y = icon.y + icon.height / 2;
         m_desktop->Run("xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
                        " click 3");
-        std::string corner;
-        if (!testsupport::WaitFor([&] { return Probe({"menu"}, &corner) == 0; }, 30s)) {
+        std::string rect;
+        if (!testsupport::WaitFor([&] { return Probe({"menu"}, &rect) == 0; }, 30s)) {
             return ::testing::AssertionFailure() << "no menu opened";
         }
-        if (corner != std::to_string(x) + " " + std::to_string(y)) {
+        testsupport::ScreenRect seen;
+        int right = 0;
+        int bottom = 0;
+        std::istringstream(rect) >> seen.x >> seen.y >> right >> bottom;
+        seen.width = right - seen.x;
+        seen.height = bottom - seen.y;
+        if (menu != nullptr) {
+            *menu = seen;
+        }
+        if (seen.x != x || seen.y != y) {
             return ::testing::AssertionFailure()
-                   << "menu at " << corner << ", pointer at " << x << " " << y;
+                   << "menu at " << seen.x << " " << seen.y << ", pointer at " << x << " " << y;
         }
         return ::testing::AssertionSuccess();
+    }
+
+    // Dark pixels in a band of the menu from left to left + width.
+    int DarkPixels(const testsupport::ScreenRect& menu, int left, int width) {
+        ::Display* display = XOpenDisplay(m_desktop->Display().c_str());
+        if (display == nullptr) {
+            return -1;
+        }
+        int dark = -1;
+        if (XImage* image = XGetImage(display, DefaultRootWindow(display), menu.x + left,
+                                      menu.y + 1, static_cast<unsigned>(width),
+                                      static_cast<unsigned>(menu.height - 2), AllPlanes, ZPixmap)) {
+            dark = 0;
+            for (int y = 0; y < menu.height - 2; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const unsigned long pixel = XGetPixel(image, x, y);
+                    if (((pixel >> 16) & 0xFF) < 64 && ((pixel >> 8) & 0xFF) < 64 &&
+                        (pixel & 0xFF) < 64) {
+                        ++dark;
+                    }
+                }
+            }
+            XDestroyImage(image);
+        }
+        XCloseDisplay(display);
+        return dark;
+    }
+
+    // The menu's left margin holds nothing but a check mark; the texts right of it
+    // show that the menu has been drawn.
+    int CheckMarkPixels(const testsupport::ScreenRect& menu) { return DarkPixels(menu, 1, 14); }
+    bool MenuDrawn(const testsupport::ScreenRect& menu) {
+        return DarkPixels(menu, 16, menu.width - 20) > 100;
     }
 
     // Chooses a menu item by keys, as a user may; the menu has the keyboard.
@@ -352,8 +395,16 @@ TEST_F(VeluminWine, MenuAtThePointerKeyboardItemFlipsAndExitNoThenYes) {
     testsupport::ScreenRect icon;
     ASSERT_TRUE(OneIcon(icon));
 
-    ASSERT_TRUE(OpenMenu(icon));
+    testsupport::ScreenRect menu;
+    ASSERT_TRUE(OpenMenu(icon, &menu));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return MenuDrawn(menu); }));
+    EXPECT_EQ(CheckMarkPixels(menu), 0) << "no file loads UseKeybordLed 0: no check mark";
     ChooseByKeys("Down Down Return");  // the keyboard item, below Settings and a separator
+    ASSERT_TRUE(OpenMenu(icon, &menu));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return MenuDrawn(menu); }));
+    EXPECT_GT(CheckMarkPixels(menu), 4)
+        << "the keyboard item shows no check mark after it was chosen";
+    ChooseByKeys("Escape");
 
     ASSERT_TRUE(ExitAnswered(icon, "no"));
     EXPECT_FALSE(Ended(program));

@@ -135,14 +135,14 @@ int main(int argc, char** argv) {
                    : 1;
     }
     if (command == "menu") {
-        // The open popup menu: its top-left corner on the screen.
+        // The open popup menu: its rectangle on the screen.
         HWND menu = FindTopLevel(L"#32768", 0);
         if (menu == nullptr || !IsWindowVisible(menu)) {
             return 1;
         }
         RECT rect{};
         GetWindowRect(menu, &rect);
-        std::printf("%ld %ld\n", rect.left, rect.top);
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
         return 0;
     }
     if (command == "dialog") {
