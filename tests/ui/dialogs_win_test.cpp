@@ -120,6 +120,35 @@ void ExpectModalFrameWithCloseBox(HWND dialog) {
     EXPECT_EQ(style & DS_MODALFRAME, DS_MODALFRAME);
 }
 
+// No control's text is cut: each fits its control in the dialog's own font (under
+// Wine a substitute, wider than the font the layout was first drawn for).
+void ExpectTextsFit(HWND dialog) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        const std::wstring text = WindowText(child);
+        if (text.empty() || ClassOf(child) == L"Edit") {
+            continue;
+        }
+        HDC dc = GetDC(child);
+        auto* font = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0));
+        HGDIOBJ previous = SelectObject(dc, font);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc, previous);
+        ReleaseDC(child, dc);
+        RECT client{};
+        GetClientRect(child, &client);
+        LONG room = client.right;
+        const LONG_PTR type = StyleOf(child) & BS_TYPEMASK;
+        if (ClassOf(child) == L"Button" && type == BS_AUTOCHECKBOX) {
+            room -= GetSystemMetrics(SM_CXMENUCHECK) + 4;  // the box and its gap
+        } else if (ClassOf(child) == L"Button" && type == BS_GROUPBOX) {
+            room -= 16;  // the frame's corner on either side
+        }
+        EXPECT_LE(size.cx, room) << "text of control " << GetDlgCtrlID(child) << " is cut";
+    }
+}
+
 struct ControlRow {
     int id;
     const wchar_t* className;
@@ -195,6 +224,7 @@ TEST_F(SettingsDialogWin, ShowsTheTemplateWithItsListsValuesAndFocus) {
         ExpectModalFrameWithCloseBox(dialog);
         ExpectCentred(dialog);
         ExpectControls(dialog, kSettingsRows);
+        ExpectTextsFit(dialog);
         EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDCANCEL));
 
         const std::vector<std::wstring> keys = {L"CapsLock", L"ScrollLock", L"NumLock"};
@@ -310,6 +340,7 @@ TEST_F(AboutDialogWin, ShowsTheTemplateTextAndFocus) {
                            {IDC_ABOUT_TEXT, L"Edit", "", 0, true},
                        });
         EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK));
+        ExpectTextsFit(dialog);
 
         HWND text = GetDlgItem(dialog, IDC_ABOUT_TEXT);
         EXPECT_EQ(WindowText(text), W(kAboutText));
