@@ -568,3 +568,25 @@ TEST_F(VeluminWine, LoopbackTrafficFlashesTheIcon) {
 }
 
 }  // namespace
+
+namespace {
+
+// Exit answered Yes while a dialog is open ends that dialog as cancelled and the program.
+TEST_F(VeluminWine, ExitWhileSettingsIsOpenEndsBothWithoutStoringTheDialog) {
+    const pid_t program = StartProgram();
+    testsupport::ScreenRect icon;
+    ASSERT_TRUE(OneIcon(icon));
+    const std::string settings = std::to_string(kSettingsDialog);
+    ASSERT_TRUE(OpenMenu(icon));
+    ChooseByKeys("s");
+    ASSERT_TRUE(Eventually({"dialog", settings}));
+    ASSERT_TRUE(ProbeSays({"click", settings, "1012"}));
+    ASSERT_TRUE(Eventually({"checked", settings, "1012"}));
+
+    ASSERT_TRUE(ExitAnswered(icon, "yes"));
+    ASSERT_TRUE(EndsWithin(program, 30s));
+    EXPECT_TRUE(NoIcon());
+    EXPECT_EQ(IniValue(Ini(), "UseReceiveLed"), "0") << "the open dialog was stored";
+}
+
+}  // namespace
