@@ -71,13 +71,13 @@ void SteadyLampClock::Wake() {
 }
 
 std::uint8_t RunLampCycle(LampLoop& loop) {
-    LampSettingsRecord& settings = loop.settings;
     std::uint8_t activity = 0;
     std::uint32_t received = 0;
     std::uint32_t sent = 0;
     // A failed read says nothing about traffic: the last totals stay, nothing
     // flashes, and the next good read is compared with the last good one.
     if (loop.traffic.Query(received, sent)) {
+        LampSettingsRecord& settings = loop.settings;
         if (received != loop.lastReceived) {
             activity |= kReceiveActivity;
             if (KeyboardLampOn(settings, settings.useReceiveLed)) {
