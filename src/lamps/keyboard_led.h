@@ -9,7 +9,7 @@ inline constexpr int kVirtualKeyNumLock = 0x90;
 
 // Reads and flips one lock key of the system's keyboard.
 class LockKeyDriver {
-public:
+  public:
     virtual ~LockKeyDriver() = default;
     // 1 while the key's lock is on (its LED lit), 0 otherwise.
     virtual int GetLockState(int virtualKey) = 0;
@@ -22,7 +22,7 @@ public:
 LockKeyDriver& SystemLockKeyDriver();
 
 class CKeyboardLed {
-public:
+  public:
     // Records the key's current lock state; the destructor gives it back.
     CKeyboardLed(int virtualKey, LockKeyDriver& driver);
     ~CKeyboardLed();
@@ -36,7 +36,7 @@ public:
     void SaveState();
     void Restore();
 
-private:
+  private:
     const int m_virtualKey;
     int m_savedState = 0;
     LockKeyDriver& m_driver;

@@ -6,7 +6,7 @@ enum class TrayLampState { Idle, Receive, Send, Both };
 // What the worker needs of the tray icon: switch its picture. The platform
 // halves (_win, _qt) add the icon at start-up and remove it at the end.
 class TrayLamp {
-public:
+  public:
     virtual ~TrayLamp() = default;
     virtual void Show(TrayLampState state) = 0;
 };

@@ -13,14 +13,14 @@ class CSerialPort;
 
 // Where the loop reads the totals from (QueryTrafficTotals in the program).
 class TrafficSource {
-public:
+  public:
     virtual ~TrafficSource() = default;
     virtual bool Query(std::uint32_t& received, std::uint32_t& sent) = 0;
 };
 
 // How the loop waits between its phases.
 class LampClock {
-public:
+  public:
     virtual ~LampClock() = default;
     // Sleeps for the given time, or returns early once a stop has been requested.
     virtual void Sleep(std::uint32_t milliseconds) = 0;
@@ -31,12 +31,12 @@ public:
 // Real time whose sleeps end early on a stop request, so that a stop never
 // waits out a flash or a pause.
 class SteadyLampClock final : public LampClock {
-public:
+  public:
     explicit SteadyLampClock(const std::atomic<int>& stopRequest) : m_stopRequest(stopRequest) {}
     void Sleep(std::uint32_t milliseconds) override;
     void Wake() override;
 
-private:
+  private:
     const std::atomic<int>& m_stopRequest;
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -9,14 +9,14 @@
 namespace {
 
 class SystemTraffic final : public TrafficSource {
-public:
+  public:
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         return QueryTrafficTotals(received, sent);
     }
 };
 
 class ProgramTrayLamp final : public TrayLamp {
-public:
+  public:
     void Show(TrayLampState state) override { ShowTrayLamp(state); }
 };
 

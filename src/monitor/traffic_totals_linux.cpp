@@ -16,7 +16,7 @@ namespace {
 // A netlink socket kept open for the polling thread: opening one costs more
 // than the dump itself.
 class StatsSocket {
-public:
+  public:
     StatsSocket() : m_fd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
     ~StatsSocket() {
         if (m_fd >= 0) {
@@ -28,10 +28,11 @@ public:
 
     bool Dump(std::vector<InterfaceCounters>& rows);
 
-private:
+  private:
     bool SendRequest();
     // 1: dump complete, 0: more to read, -1: failure.
-    int ParseChunk(const char* data, std::size_t length, std::vector<InterfaceCounters>& rows) const;
+    int ParseChunk(const char* data, std::size_t length,
+                   std::vector<InterfaceCounters>& rows) const;
 
     int m_fd;
     std::uint32_t m_sequence = 0;
@@ -75,8 +76,8 @@ int StatsSocket::ParseChunk(const char* data, std::size_t length,
         }
         const auto* stats = static_cast<const if_stats_msg*>(NLMSG_DATA(msg));
         auto attrLength = static_cast<unsigned int>(msg->nlmsg_len - NLMSG_LENGTH(sizeof(*stats)));
-        const auto* attr = reinterpret_cast<const rtattr*>(
-            reinterpret_cast<const char*>(stats) + NLMSG_ALIGN(sizeof(*stats)));
+        const auto* attr = reinterpret_cast<const rtattr*>(reinterpret_cast<const char*>(stats) +
+                                                           NLMSG_ALIGN(sizeof(*stats)));
         for (; RTA_OK(attr, attrLength); attr = RTA_NEXT(attr, attrLength)) {
             if (attr->rta_type != IFLA_STATS_LINK_64 ||
                 RTA_PAYLOAD(attr) < sizeof(rtnl_link_stats64)) {

@@ -1,10 +1,10 @@
 // Interface counters from the IP Helper: one GetIfTable2 read per poll, every row.
 #include "monitor/traffic_totals.h"
 
+#include <iphlpapi.h>
+#include <windows.h>
 #include <winsock2.h>
 #include <ws2ipdef.h>
-#include <windows.h>
-#include <iphlpapi.h>
 
 bool ReadInterfaceCounters(std::vector<InterfaceCounters>& rows) {
     rows.clear();

@@ -54,8 +54,8 @@ void RunAboutCommand(AboutCommandHost& host) {
     if (!AcquireDialogSlot(kAboutSlot)) {
         return;
     }
-    host.RunAboutDialog("Velumin Version" TEXT_VERSION "\r\n" TEXT_AUTHORSHIP "\r\n\r\n" TEXT_SITE_URL
-                        "\r\n",
+    host.RunAboutDialog("Velumin Version" TEXT_VERSION "\r\n" TEXT_AUTHORSHIP
+                        "\r\n\r\n" TEXT_SITE_URL "\r\n",
                         TEXT_PAGE_URL);
     ReleaseDialogSlot(kAboutSlot);
 }

@@ -27,7 +27,7 @@ void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings);
 void ToggleKeyboardLed(LampSettingsRecord& settings);
 
 class SettingsCommandHost {
-public:
+  public:
     virtual ~SettingsCommandHost() = default;
     // Runs the dialog modally on form; true when it ended with OK.
     virtual bool RunSettingsDialog(SettingsForm& form) = 0;
@@ -39,7 +39,7 @@ public:
 void RunSettingsCommand(LampSettingsRecord& settings, SettingsCommandHost& host);
 
 class AboutCommandHost {
-public:
+  public:
     virtual ~AboutCommandHost() = default;
     virtual void RunAboutDialog(const std::string& aboutText, const std::string& pageUrl) = 0;
 };
@@ -48,7 +48,7 @@ public:
 void RunAboutCommand(AboutCommandHost& host);
 
 class WebPageHost {
-public:
+  public:
     virtual ~WebPageHost() = default;
     // The yes-or-no question; true unless the answer was No.
     virtual bool Ask(const std::string& question) = 0;
@@ -60,7 +60,7 @@ public:
 void OpenWebPage(const std::string& pageUrl, WebPageHost& host);
 
 class ExitCommandHost {
-public:
+  public:
     virtual ~ExitCommandHost() = default;
     // The exit question; true unless the answer was No.
     virtual bool AskExit(const std::string& question) = 0;

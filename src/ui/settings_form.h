@@ -6,7 +6,7 @@
 
 // The dialog's controls, addressed by their ids.
 class SettingsControls {
-public:
+  public:
     virtual ~SettingsControls() = default;
     virtual int GetCheck(int id) = 0;
     virtual void SetCheck(int id, bool checked) = 0;

@@ -15,27 +15,27 @@
 namespace {
 
 class NoWait final : public LampClock {
-public:
+  public:
     void Sleep(std::uint32_t /*milliseconds*/) override {}
     void Wake() override {}
 };
 
 class QuietLockKeys final : public LockKeyDriver {
-public:
+  public:
     int GetLockState(int virtualKey) override { return m_state[virtualKey & 0xFF]; }
     void ToggleLock(int virtualKey) override { m_state[virtualKey & 0xFF] ^= 1; }
 
-private:
+  private:
     int m_state[256] = {};
 };
 
 class QuietTray final : public TrayLamp {
-public:
+  public:
     void Show(TrayLampState /*state*/) override {}
 };
 
 class SteppingTraffic final : public TrafficSource {
-public:
+  public:
     explicit SteppingTraffic(std::uint32_t step) : m_step(step) {}
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         m_total += m_step;
@@ -43,7 +43,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::uint32_t m_step;
     std::uint32_t m_total = 0;
 };
@@ -76,7 +76,7 @@ BENCHMARK(BM_LampCycle)->Arg(0)->Arg(1);
 namespace {
 
 class SystemTotals final : public TrafficSource {
-public:
+  public:
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         return QueryTrafficTotals(received, sent);
     }

@@ -9,7 +9,7 @@
 namespace fakes {
 
 class FakeSettingsControls final : public SettingsControls {
-public:
+  public:
     int GetCheck(int id) override { return checks[id]; }
     void SetCheck(int id, bool checked) override { checks[id] = checked ? 1 : 0; }
     int GetSelection(int id) override { return selections.contains(id) ? selections[id] : -1; }

@@ -19,7 +19,7 @@
 namespace fakes {
 
 class Timeline {
-public:
+  public:
     void Add(std::string event) {
         std::lock_guard lock(m_mutex);
         m_events.push_back(std::move(event));
@@ -29,7 +29,7 @@ public:
         return std::exchange(m_events, {});
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::vector<std::string> m_events;
 };
@@ -49,7 +49,7 @@ inline const char* KeyName(int virtualKey) {
 
 // Lock keys whose flips are seen at once; the timeline shows each injected flip.
 class TimelineLockKeys final : public LockKeyDriver {
-public:
+  public:
     explicit TimelineLockKeys(Timeline& timeline) : m_timeline(timeline) {}
     int GetLockState(int virtualKey) override { return m_state[virtualKey]; }
     void ToggleLock(int virtualKey) override {
@@ -58,7 +58,7 @@ public:
     }
     void SetBehindTheBack(int virtualKey, int state) { m_state[virtualKey] = state; }
 
-private:
+  private:
     Timeline& m_timeline;
     std::map<int, int> m_state;
 };
@@ -66,7 +66,7 @@ private:
 // Modem lines of ports that open unless told otherwise; a drive on a handle
 // that is not open is recorded as a fault.
 class TimelineSerialLines final : public SerialLineDriver {
-public:
+  public:
     explicit TimelineSerialLines(Timeline& timeline) : m_timeline(timeline) {}
     SerialHandle OpenPort(int portNumber, int /*baudRate*/, int /*parity*/,
                           int /*stopBits*/) override {
@@ -94,27 +94,27 @@ public:
     std::atomic<bool> openSucceeds{true};
     std::atomic<int> drivesOnClosedPort{0};
 
-private:
+  private:
     Timeline& m_timeline;
     std::atomic<SerialHandle> m_open{0};
     std::atomic<SerialHandle> m_lastHandle{0};
 };
 
 class TimelineTray final : public TrayLamp {
-public:
+  public:
     explicit TimelineTray(Timeline& timeline) : m_timeline(timeline) {}
     void Show(TrayLampState state) override {
         static const char* const names[] = {"Idle", "Receive", "Send", "Both"};
         m_timeline.Add(std::string("tray ") + names[static_cast<int>(state)]);
     }
 
-private:
+  private:
     Timeline& m_timeline;
 };
 
 // Totals handed out from a script; once it runs dry the last answer repeats.
 class ScriptedTraffic final : public TrafficSource {
-public:
+  public:
     struct Poll {
         bool ok;
         std::uint32_t received;
@@ -133,14 +133,14 @@ public:
         return m_last.ok;
     }
 
-private:
+  private:
     std::deque<Poll> m_script;
     Poll m_last{true, 0, 0};
 };
 
 // Time that passes only in the timeline; a test may act during a given sleep.
 class TimelineClock final : public LampClock {
-public:
+  public:
     explicit TimelineClock(Timeline& timeline) : m_timeline(timeline) {}
     void Sleep(std::uint32_t milliseconds) override {
         m_timeline.Add("sleep " + std::to_string(milliseconds));
@@ -152,7 +152,7 @@ public:
 
     std::function<void(int sleepNumber)> duringSleep;
 
-private:
+  private:
     Timeline& m_timeline;
     int m_sleeps = 0;
 };

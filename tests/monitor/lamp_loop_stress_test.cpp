@@ -15,20 +15,20 @@ namespace {
 
 // Traffic in both directions on every poll.
 class BusyTraffic final : public TrafficSource {
-public:
+  public:
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         received = ++m_count;
         sent = m_count * 3;
         return m_count % 7 != 0;  // now and then a failed read
     }
 
-private:
+  private:
     std::uint32_t m_count = 0;
 };
 
 // No real waiting, so the loop cycles as fast as it can.
 class InstantClock final : public LampClock {
-public:
+  public:
     void Sleep(std::uint32_t /*milliseconds*/) override { std::this_thread::yield(); }
     void Wake() override {}
 };

@@ -13,7 +13,7 @@ namespace {
 using Events = std::vector<std::string>;
 
 class LampLoopTest : public ::testing::Test {
-protected:
+  protected:
     LampLoopTest() {
         settings.serialPortNum = 3;
         settings.useSerialLed = 1;
@@ -55,8 +55,8 @@ TEST_F(LampLoopTest, SendOnlyFlashesTheSendLamps) {
     StartQuietAt(100, 200);
     traffic.Push({true, 100, 201});
     EXPECT_EQ(RunLampCycle(loop), kSendActivity);
-    EXPECT_EQ(timeline.Take(), (Events{"Scroll on", "tray Send", "SETRTS", "sleep 100",
-                                       "tray Idle", "CLRDTR", "CLRRTS", "Scroll off", "sleep 100"}));
+    EXPECT_EQ(timeline.Take(), (Events{"Scroll on", "tray Send", "SETRTS", "sleep 100", "tray Idle",
+                                       "CLRDTR", "CLRRTS", "Scroll off", "sleep 100"}));
 }
 
 TEST_F(LampLoopTest, BothDirectionsDriveDtrBeforeRtsInBothPhases) {
@@ -139,8 +139,8 @@ TEST_F(LampLoopTest, InversionGivesTheOppositeLevels) {
     StartQuietAt(100, 200);
     traffic.Push({true, 101, 200});
     RunLampCycle(loop);
-    EXPECT_EQ(timeline.Take(), (Events{"tray Receive", "CLRDTR", "sleep 100", "tray Idle",
-                                       "SETDTR", "SETRTS", "sleep 100"}));
+    EXPECT_EQ(timeline.Take(), (Events{"tray Receive", "CLRDTR", "sleep 100", "tray Idle", "SETDTR",
+                                       "SETRTS", "sleep 100"}));
 }
 
 TEST_F(LampLoopTest, OffPhaseReadsTheSettingsAfresh) {
@@ -176,7 +176,7 @@ TEST_F(LampLoopTest, LoopAcknowledgesTheStopAtTheTopOfTheNextCycle) {
 // Real threads and real time from here on.
 
 class BlockingTraffic final : public TrafficSource {
-public:
+  public:
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         received = sent = 0;
         std::unique_lock lock(m_mutex);
@@ -197,7 +197,7 @@ public:
         m_changed.notify_all();
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     int polls = 0;
@@ -205,7 +205,7 @@ private:
 };
 
 class LampLoopThreadTest : public ::testing::Test {
-protected:
+  protected:
     fakes::Timeline timeline;
     fakes::TimelineLockKeys keys{timeline};
     CKeyboardLed caps{kVirtualKeyCapsLock, keys};

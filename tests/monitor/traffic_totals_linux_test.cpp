@@ -39,9 +39,9 @@ void SendUdpToLoopback(int count, std::size_t size) {
     close(fd);
 }
 
-#define SKIP_UNLESS_EMPTY(reason)   \
-    if (!(reason).empty()) {        \
-        GTEST_SKIP() << (reason);   \
+#define SKIP_UNLESS_EMPTY(reason) \
+    if (!(reason).empty()) {      \
+        GTEST_SKIP() << (reason); \
     }
 
 TEST(TrafficTotalsLinux, QuietNetworkGivesEqualPolls) {
@@ -89,9 +89,9 @@ TEST(TrafficTotalsLinux, InterfaceWithIndexAboveTheCountIsCounted) {
         frame[13] = 0xB5;
 
         const TrafficTotals before = Poll();
-        ASSERT_EQ(sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&to),
-                         sizeof(to)),
-                  static_cast<ssize_t>(frame.size()));
+        ASSERT_EQ(
+            sendto(fd, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)),
+            static_cast<ssize_t>(frame.size()));
         close(fd);
         const TrafficTotals after = Poll();
         // Only v0 sends: the sent total can only move if index 500 is counted.

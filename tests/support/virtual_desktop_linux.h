@@ -68,7 +68,7 @@ bool WaitFor(Condition condition, std::chrono::milliseconds limit = std::chrono:
 }
 
 class VirtualDesktop {
-public:
+  public:
     explicit VirtualDesktop(bool withTray = false) {
         int ready[2];
         if (pipe(ready) != 0) {
@@ -135,7 +135,7 @@ public:
         return std::system(("DISPLAY=" + m_display + " " + command).c_str());
     }
 
-private:
+  private:
     pid_t m_xvfb = -1;
     pid_t m_trayer = -1;
     std::string m_display;

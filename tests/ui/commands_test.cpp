@@ -90,7 +90,7 @@ TEST(SettingsForm, StoreKeepsReferencesForIndicesOutsideTheListAndNoPortIsZero) 
 
 // A host whose dialog does what the test says, recording every step.
 class RecordingHosts : public SettingsCommandHost, public AboutCommandHost, public ExitCommandHost {
-public:
+  public:
     std::function<bool(SettingsForm&)> settingsDialog = [](SettingsForm&) { return true; };
     std::function<void()> aboutDialog = [] {};
     std::function<bool()> exitAnswer = [] { return true; };
@@ -124,7 +124,7 @@ public:
 };
 
 class CommandTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         for (std::uint8_t slot : {kSettingsSlot, kAboutSlot, kExitSlot}) {
             EXPECT_EQ(dialogBusy[slot], 0) << "slot " << int{slot} << " left busy";
@@ -178,8 +178,9 @@ TEST_F(CommandTest, SecondAboutWhileOpenDoesNothing) {
     host.aboutDialog = [this] { RunAboutCommand(host); };
     RunAboutCommand(host);
     EXPECT_EQ(host.steps, (Steps{"about dialog"}));
-    EXPECT_EQ(host.aboutText,
-              "Velumin Version1.00\r\n(C) The Velumin developers\r\n\r\nhttp://velumin.example/hw/\r\n");
+    EXPECT_EQ(
+        host.aboutText,
+        "Velumin Version1.00\r\n(C) The Velumin developers\r\n\r\nhttp://velumin.example/hw/\r\n");
     EXPECT_EQ(host.pageUrl, "http://velumin.example/hw/software/velumin/index.html");
 }
 
@@ -211,7 +212,7 @@ TEST_F(CommandTest, OrderlyStopAsksNothing) {
 }
 
 class RecordingWebPage : public WebPageHost {
-public:
+  public:
     bool answer = true;
     Steps steps;
     bool Ask(const std::string& question) override {
