@@ -1,10 +1,13 @@
 // Interface counters from the IP Helper: one GetIfTable2 read per poll, every row.
 #include "monitor/traffic_totals.h"
 
-#include <iphlpapi.h>
-#include <windows.h>
+// The order matters: GetIfTable2 is declared only after winsock2 and ws2ipdef.
 #include <winsock2.h>
+// clang-format off
 #include <ws2ipdef.h>
+#include <windows.h>
+#include <iphlpapi.h>
+// clang-format on
 
 bool ReadInterfaceCounters(std::vector<InterfaceCounters>& rows) {
     rows.clear();
