@@ -2,7 +2,6 @@
 // as the tray: what a user sees and what is left in the ini file. A probe program of
 // that build finds the program's windows; the menu is worked with the real pointer.
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -26,6 +25,7 @@
 
 #include "support/tray_area_linux.h"
 #include "support/virtual_desktop_linux.h"
+#include "support/wine_shell_linux.h"
 
 namespace {
 
@@ -51,30 +51,6 @@ constexpr int kMessageBox = 0xFFFF;
 std::string ReadFile(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// Wine's shell (explorer.exe) outlives the last program of its prefix for a few
-// seconds, tied to the display it started on; a program started meanwhile would
-// dock its icon into that display's tray instead of ours.
-bool ShellOfPrefixRunning() {
-    const std::string prefix = "WINEPREFIX=" + kWinePrefix + '\0';
-    DIR* proc = opendir("/proc");
-    bool running = false;
-    while (dirent* entry = proc != nullptr ? readdir(proc) : nullptr) {
-        const std::string pid = entry->d_name;
-        if (pid.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        const std::string base = "/proc/" + pid;
-        if (ReadFile(base + "/cmdline").find("explorer.exe") != std::string::npos &&
-            ReadFile(base + "/environ").find(prefix) != std::string::npos) {
-            running = true;
-        }
-    }
-    if (proc != nullptr) {
-        closedir(proc);
-    }
-    return running;
 }
 
 // The keys of section "Settings" in file order, each "Key=value".
@@ -110,7 +86,8 @@ class VeluminWine : public ::testing::Test {
                              << "(VELUMIN_WINDOWS_BUILD_DIR names another tree)";
             }
         }
-        ASSERT_TRUE(testsupport::WaitFor([] { return !ShellOfPrefixRunning(); }, 30s))
+        ASSERT_TRUE(
+            testsupport::WaitFor([] { return !testsupport::WineShellRunning(kWinePrefix); }, 30s))
             << "Wine's explorer.exe of " << kWinePrefix << " from an earlier run is still alive";
         char pattern[] = "/tmp/velumin-e2e-wine-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);

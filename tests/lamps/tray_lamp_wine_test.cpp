@@ -1,7 +1,6 @@
 // The Windows build's tray icon under Wine: a probe program of that build adds
 // the icon and switches it on command, Wine's shell docks it into trayer on a
 // virtual desktop, and the test watches the pixels there.
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -21,6 +20,7 @@
 
 #include "support/tray_area_linux.h"
 #include "support/virtual_desktop_linux.h"
+#include "support/wine_shell_linux.h"
 
 namespace {
 
@@ -28,35 +28,6 @@ const std::string kWindowsBuild = VELUMIN_WINDOWS_BUILD_DIR;
 const std::string kProbe = kWindowsBuild + "/tests/lamps/velumin_tray_probe.exe";
 const std::string kWinePrefix = kWindowsBuild + "/wineprefix";
 const std::string kWineRun = std::string(VELUMIN_SOURCE_DIR) + "/scripts/wine-run.sh";
-
-std::string ReadProcFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// Wine's shell (explorer.exe) outlives the last program of its prefix by a few
-// seconds, tied to the X display it started on; a probe started meanwhile
-// would dock into that display's tray instead of ours.
-bool ShellOfPrefixRunning() {
-    const std::string prefix = std::string("WINEPREFIX=") + kWinePrefix + '\0';
-    DIR* proc = opendir("/proc");
-    bool running = false;
-    while (dirent* entry = proc != nullptr ? readdir(proc) : nullptr) {
-        const std::string pid = entry->d_name;
-        if (pid.find_first_not_of("0123456789") != std::string::npos) {
-            continue;
-        }
-        const std::string base = "/proc/" + pid;
-        if (ReadProcFile(base + "/cmdline").find("explorer.exe") != std::string::npos &&
-            ReadProcFile(base + "/environ").find(prefix) != std::string::npos) {
-            running = true;
-        }
-    }
-    if (proc != nullptr) {
-        closedir(proc);
-    }
-    return running;
-}
 
 std::vector<std::string> WineEnvironment(const testsupport::VirtualDesktop& desktop) {
     return {desktop.DisplayEnv(), "WINEPREFIX=" + kWinePrefix};
@@ -153,8 +124,8 @@ class TrayLampWine : public ::testing::Test {
             GTEST_SKIP() << kProbe << " is missing: build the windows preset first "
                          << "(VELUMIN_WINDOWS_BUILD_DIR names another tree)";
         }
-        ASSERT_TRUE(
-            testsupport::WaitFor([] { return !ShellOfPrefixRunning(); }, std::chrono::seconds(30)))
+        ASSERT_TRUE(testsupport::WaitFor([] { return !testsupport::WineShellRunning(kWinePrefix); },
+                                         std::chrono::seconds(30)))
             << "Wine's explorer.exe of " << kWinePrefix << " from an earlier run is still alive";
         m_desktop = std::make_unique<testsupport::VirtualDesktop>(true);
         m_tray = std::make_unique<testsupport::TrayArea>(m_desktop->Display());
