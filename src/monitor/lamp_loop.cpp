@@ -93,11 +93,15 @@ std::uint8_t RunLampCycle(LampLoop& loop) {
             loop.lastSent = sent;
         }
     }
+    if (activity == 0) {
+        // Nothing is lit and nothing happens between the two waits, so one wait
+        // of both lengths looks the same and wakes the thread half as often.
+        loop.clock.Sleep(kFlashMilliseconds + kPauseMilliseconds);
+        return activity;
+    }
     ShowActivity(loop, activity);
     loop.clock.Sleep(kFlashMilliseconds);
-    if (activity != 0) {
-        DarkenLamps(loop);
-    }
+    DarkenLamps(loop);
     loop.clock.Sleep(kPauseMilliseconds);
     return activity;
 }
