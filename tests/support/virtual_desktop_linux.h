@@ -2,6 +2,8 @@
 // asked, trayer as the tray host. Everything started is ended with the object.
 #pragma once
 
+#include "support/wait.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <fcntl.h>
@@ -52,19 +54,6 @@ inline void StopProcess(pid_t pid) {
         kill(pid, SIGTERM);
         waitpid(pid, nullptr, 0);
     }
-}
-
-// Polls condition every few milliseconds until it holds or the time is up.
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 class VirtualDesktop {
