@@ -48,33 +48,6 @@ class SteppingTraffic final : public TrafficSource {
     std::uint32_t m_total = 0;
 };
 
-// range(0): 0 for an idle cycle, 1 for a cycle that flashes every lamp kind.
-void BM_LampCycle(benchmark::State& state) {
-    QuietLockKeys keys;
-    CKeyboardLed caps(kVirtualKeyCapsLock, keys);
-    CKeyboardLed scroll(kVirtualKeyScrollLock, keys);
-    LampSettingsRecord settings(&caps, &scroll);
-    fakes::Timeline timeline;
-    fakes::TimelineSerialLines lines(timeline);
-    CSerialPort port(lines);
-    QuietTray tray;
-    SteppingTraffic traffic(static_cast<std::uint32_t>(state.range(0)));
-    NoWait clock;
-    std::atomic<int> stop{0};
-    LampLoop loop{settings, port, tray, traffic, clock, stop};
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(RunLampCycle(loop));
-        if (state.iterations() % 1024 == 0) {
-            timeline.Take();
-        }
-    }
-}
-BENCHMARK(BM_LampCycle)->Arg(0)->Arg(1);
-
-}  // namespace
-
-namespace {
-
 class SystemTotals final : public TrafficSource {
   public:
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
@@ -82,21 +55,45 @@ class SystemTotals final : public TrafficSource {
     }
 };
 
+// A loop whose lamps do nothing, on the given totals and clock.
+struct BenchLoop {
+    BenchLoop(TrafficSource& traffic, LampClock& clock)
+        : loop{settings, port, tray, traffic, clock, stop} {}
+
+    QuietLockKeys keys;
+    CKeyboardLed caps{kVirtualKeyCapsLock, keys};
+    CKeyboardLed scroll{kVirtualKeyScrollLock, keys};
+    LampSettingsRecord settings{&caps, &scroll};
+    fakes::Timeline timeline;
+    fakes::TimelineSerialLines lines{timeline};
+    CSerialPort port{lines};
+    QuietTray tray;
+    std::atomic<int> stop{0};
+    LampLoop loop;
+};
+
+// range(0): 0 for an idle cycle, 1 for a cycle that flashes every lamp kind.
+void BM_LampCycle(benchmark::State& state) {
+    SteppingTraffic traffic(static_cast<std::uint32_t>(state.range(0)));
+    NoWait clock;
+    BenchLoop bench(traffic, clock);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(RunLampCycle(bench.loop));
+        if (state.iterations() % 1024 == 0) {
+            bench.timeline.Take();
+        }
+    }
+}
+BENCHMARK(BM_LampCycle)->Arg(0)->Arg(1);
+
 // The real rhythm: one idle cycle in real time, from one poll to the next,
 // with the interfaces of the namespace the benchmark runs in.
 void BM_IdleCycleRhythm(benchmark::State& state) {
-    QuietLockKeys keys;
-    CKeyboardLed caps(kVirtualKeyCapsLock, keys);
-    CKeyboardLed scroll(kVirtualKeyScrollLock, keys);
-    LampSettingsRecord settings(&caps, &scroll);
-    fakes::Timeline timeline;
-    fakes::TimelineSerialLines lines(timeline);
-    CSerialPort port(lines);
-    QuietTray tray;
     SystemTotals traffic;
     std::atomic<int> stop{0};
     SteadyLampClock clock(stop);
-    LampLoop loop{settings, port, tray, traffic, clock, stop};
+    BenchLoop bench(traffic, clock);
+    LampLoop& loop = bench.loop;
     RunLampCycle(loop);  // the first poll of a run always counts as activity
     double longest = 0;
     double shortest = 1e9;
