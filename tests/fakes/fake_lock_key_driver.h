@@ -6,7 +6,7 @@
 
 #include <map>
 
-class FakeLockKeyDriver final : public LockKeyDriver {
+class FakeLockKeyDriver : public LockKeyDriver {
   public:
     int GetLockState(int virtualKey) override { return m_locks[virtualKey]; }
     void ToggleLock(int virtualKey) override {

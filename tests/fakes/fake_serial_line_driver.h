@@ -14,7 +14,7 @@ namespace fakes {
 
 // Ports in missingPorts fail to open, as an absent or busy device does.
 // Handles are never reused, so a drive through a stale handle is always seen.
-class FakeSerialLineDriver final : public SerialLineDriver {
+class FakeSerialLineDriver : public SerialLineDriver {
   public:
     SerialHandle OpenPort(int portNumber, int baudRate, int parity, int stopBits) override {
         const std::lock_guard<std::mutex> lock(m_mutex);

@@ -2,15 +2,15 @@
 // into one shared timeline, so a test can compare a whole cycle at once.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "fakes/fake_lock_key_driver.h"
+#include "fakes/fake_serial_line_driver.h"
 #include "lamps/keyboard_led.h"
 #include "lamps/serial_port.h"
 #include "lamps/tray_lamp.h"
@@ -48,56 +48,30 @@ inline const char* KeyName(int virtualKey) {
 }
 
 // Lock keys whose flips are seen at once; the timeline shows each injected flip.
-class TimelineLockKeys final : public LockKeyDriver {
+class TimelineLockKeys final : public FakeLockKeyDriver {
   public:
     explicit TimelineLockKeys(Timeline& timeline) : m_timeline(timeline) {}
-    int GetLockState(int virtualKey) override { return m_state[virtualKey]; }
     void ToggleLock(int virtualKey) override {
-        const int now = m_state[virtualKey] ^= 1;
-        m_timeline.Add(std::string(KeyName(virtualKey)) + (now ? " on" : " off"));
+        FakeLockKeyDriver::ToggleLock(virtualKey);
+        m_timeline.Add(std::string(KeyName(virtualKey)) + (Lock(virtualKey) ? " on" : " off"));
     }
-    void SetBehindTheBack(int virtualKey, int state) { m_state[virtualKey] = state; }
 
   private:
     Timeline& m_timeline;
-    std::map<int, int> m_state;
 };
 
-// Modem lines of ports that open unless told otherwise; a drive on a handle
-// that is not open is recorded as a fault.
-class TimelineSerialLines final : public SerialLineDriver {
+// Modem lines whose drives the timeline shows by their codes' names; opens and
+// closes are left out, and Faults() counts any drive of a handle not open.
+class TimelineSerialLines final : public FakeSerialLineDriver {
   public:
-    explicit TimelineSerialLines(Timeline& timeline) : m_timeline(timeline) {}
-    SerialHandle OpenPort(int portNumber, int /*baudRate*/, int /*parity*/,
-                          int /*stopBits*/) override {
-        m_timeline.Add("open COM" + std::to_string(portNumber));
-        if (!openSucceeds) {
-            return 0;
-        }
-        m_open = ++m_lastHandle;
-        return m_open;
-    }
-    void ClosePort(SerialHandle handle) override {
-        m_timeline.Add("close");
-        if (handle == m_open) {
-            m_open = 0;
-        }
-    }
+    explicit TimelineSerialLines(Timeline& timeline) : m_timeline(timeline) { recordCalls = false; }
     void EscapeCommFunction(SerialHandle handle, int code) override {
-        if (handle == 0 || handle != m_open) {
-            drivesOnClosedPort.fetch_add(1);
-        }
-        static const char* const names[] = {"", "", "", "SETRTS", "CLRRTS", "SETDTR", "CLRDTR"};
-        m_timeline.Add(code >= 3 && code <= 6 ? names[code] : "bad code");
+        FakeSerialLineDriver::EscapeCommFunction(handle, code);
+        m_timeline.Add(CodeName(code));
     }
-
-    std::atomic<bool> openSucceeds{true};
-    std::atomic<int> drivesOnClosedPort{0};
 
   private:
     Timeline& m_timeline;
-    std::atomic<SerialHandle> m_open{0};
-    std::atomic<SerialHandle> m_lastHandle{0};
 };
 
 class TimelineTray final : public TrayLamp {

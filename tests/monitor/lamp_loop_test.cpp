@@ -122,7 +122,7 @@ TEST_F(LampLoopTest, SameKeyForBothDirectionsSwitchesOnOnceAndOffOnce) {
 }
 
 TEST_F(LampLoopTest, ClosedPortIsNeverDriven) {
-    lines.openSucceeds = false;
+    lines.missingPorts = {3};
     ApplySerialLamp(port, settings);
     timeline.Take();
     StartQuietAt(100, 200);
@@ -130,7 +130,7 @@ TEST_F(LampLoopTest, ClosedPortIsNeverDriven) {
     RunLampCycle(loop);
     EXPECT_EQ(timeline.Take(), (Events{"Caps on", "Scroll on", "tray Both", "sleep 100",
                                        "tray Idle", "Caps off", "Scroll off", "sleep 100"}));
-    EXPECT_EQ(lines.drivesOnClosedPort, 0);
+    EXPECT_EQ(lines.Faults(), 0);
 }
 
 TEST_F(LampLoopTest, InversionGivesTheOppositeLevels) {
