@@ -27,6 +27,6 @@ bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent);
 bool SumTrafficTotals(bool tableRead, std::span<const InterfaceCounters> rows,
                       std::uint32_t& received, std::uint32_t& sent);
 
-// Platform half, with QueryTrafficTotals: one read of every interface's counters into rows
+// Platform half: one read of every interface's counters into rows
 // (replacing what it held). False when the table could not be read.
 bool ReadInterfaceCounters(std::vector<InterfaceCounters>& rows);
