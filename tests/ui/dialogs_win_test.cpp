@@ -14,6 +14,8 @@ namespace {
 
 // The action to run once the modal loop of the dialog under test is idle.
 std::function<void(HWND)> pendingAction;
+// For a box opened over a dialog: the dialog, which stays active until the box is up.
+HWND pendingOwner = nullptr;
 int actionsRun = 0;
 
 // The dialog or message box that this thread's modal loop is running: the active window.
@@ -25,10 +27,14 @@ HWND FindThreadDialog() {
 }
 
 void CALLBACK RunPendingAction(HWND /*window*/, UINT /*message*/, UINT_PTR timer, DWORD /*time*/) {
+    HWND dialog = FindThreadDialog();
+    if (pendingOwner != nullptr && (dialog == nullptr || dialog == pendingOwner)) {
+        return;  // the box's loop runs, but the box is not active yet: the timer fires again
+    }
     KillTimer(nullptr, timer);
+    pendingOwner = nullptr;
     auto action = std::move(pendingAction);
     pendingAction = nullptr;
-    HWND dialog = FindThreadDialog();
     if (dialog == nullptr) {
         ADD_FAILURE() << "no dialog open";
         return;
@@ -42,6 +48,12 @@ void CALLBACK RunPendingAction(HWND /*window*/, UINT /*message*/, UINT_PTR timer
 void WhenOpen(std::function<void(HWND)> action) {
     pendingAction = std::move(action);
     SetTimer(nullptr, 0, 1, RunPendingAction);
+}
+
+// The same for a message box that owner opens: runs once the box, not owner, is active.
+void WhenOpenOver(HWND owner, std::function<void(HWND)> action) {
+    pendingOwner = owner;
+    WhenOpen(std::move(action));
 }
 
 // Every test checks that its actions really ran inside the dialog: a dialog
@@ -365,7 +377,7 @@ TEST_F(AboutDialogWin, WebPageQuestionAnsweredNoKeepsTheDialog) {
     WhenOpen([](HWND dialog) {
         about = dialog;
         for (int round = 0; round < 2; ++round) {
-            WhenOpen([](HWND box) {
+            WhenOpenOver(dialog, [](HWND box) {
                 captions.push_back(WindowText(box));
                 questions.push_back(WindowText(GetDlgItem(box, 0xFFFF)));
                 SendMessageW(box, WM_COMMAND, IDNO, 0);
