@@ -3,140 +3,90 @@
 
 #include <winsock2.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 
-#include "lamps/serial_port.h"
+#include "app/program.h"
 #include "lamps/tray_lamp_win.h"
-#include "monitor/lamp_thread.h"
 #include "resource.h"
-#include "settings/lamp_settings.h"
-#include "settings/settings_store.h"
-#include "ui/commands.h"
 #include "ui/dialogs_win.h"
 
 namespace {
 
 constexpr wchar_t kInstanceMutexName[] = L"Velumin for Windows";
 
-struct HostState {
-    HWND window = nullptr;
-    HICON icon = nullptr;
-    HANDLE instanceMutex = nullptr;
-    // Set once the single-instance check has passed: only then are settings saved at the end.
-    bool firstInstance = false;
-    bool workerRunning = false;
-    bool trayShown = false;
-    bool savedAtEnd = false;
-};
-
-HostState host;
-
-// The host's side of the shared commands. Each stop step runs once, so a close
-// request that arrives while the Exit question is open does no harm.
-class HostCommands final : public ExitCommandHost,
-                           public SettingsCommandHost,
-                           public AboutCommandHost {
+// What differs on Windows: the Win32 dialogs, the mutex, the shell's icon, EndDialog.
+class WinShell final : public Shell {
   public:
-    bool AskExit(const std::string& question) override { return AskYesNo(host.window, question); }
-    void StopWorker() override {
-        if (std::exchange(host.workerRunning, false)) {
-            StopLampThread();
-        }
+    explicit WinShell(HICON icon) : m_icon(icon) {}
+
+    bool ShowSettings(SettingsForm& form) override { return ShowSettingsDialog(m_window, form); }
+    void ShowAbout(const std::string& aboutText, const std::string& pageUrl) override {
+        ShowAboutDialog(m_window, aboutText, pageUrl);
     }
+    bool Ask(const std::string& question) override { return AskYesNo(m_window, question); }
+    bool StopWorker() override { return m_program.StopWorker(); }
     void ReleaseInstanceLock() override {
-        if (host.instanceMutex != nullptr) {
-            CloseHandle(std::exchange(host.instanceMutex, nullptr));
+        if (m_instanceMutex != nullptr) {
+            CloseHandle(std::exchange(m_instanceMutex, nullptr));
         }
     }
     void RemoveTrayIcon() override {
-        if (std::exchange(host.trayShown, false)) {
-            ::RemoveTrayIcon();
+        if (m_tray) {
+            m_tray->Remove();
         }
     }
     void EndHost() override {
         // A Settings or About dialog still open would keep the program alive without its icon.
         EndOpenDialogs();
-        EndDialog(host.window, IDOK);
+        EndDialog(m_window, IDOK);
     }
 
-    bool RunSettingsDialog(SettingsForm& form) override {
-        return ShowSettingsDialog(host.window, form);
-    }
-    void SaveSettings() override { ::SaveSettings(); }
-    void ApplySerialLamp() override { ::ApplySerialLamp(); }
+    INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    void RunAboutDialog(const std::string& aboutText, const std::string& pageUrl) override {
-        ShowAboutDialog(host.window, aboutText, pageUrl);
-    }
+  private:
+    void OnInitDialog(HWND window);
+
+    HICON m_icon;
+    HWND m_window = nullptr;
+    HANDLE m_instanceMutex = nullptr;
+    std::optional<WinTrayLamp> m_tray;
+    Program m_program{*this};
 };
 
-HostCommands commands;
+void WinShell::OnInitDialog(HWND window) {
+    m_window = window;
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
 
-void SaveAtEnd() {
-    if (host.firstInstance && !std::exchange(host.savedAtEnd, true)) {
-        SaveSettings();
-    }
-}
-
-void OnInitDialog(HWND window) {
-    host.window = window;
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(host.icon));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(host.icon));
-
-    host.instanceMutex = CreateMutexW(nullptr, TRUE, kInstanceMutexName);
+    m_instanceMutex = CreateMutexW(nullptr, TRUE, kInstanceMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         // Another instance runs: end silently, touching neither settings, tray, port nor worker.
         EndDialog(window, IDOK);
         return;
     }
-    host.firstInstance = true;
 
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    LoadSettings();
-    AddTrayIcon(window);
-    host.trayShown = true;
-    ApplySerialLamp();
-    StartLampThread();
-    host.workerRunning = true;
+    m_program.Start(m_tray.emplace(window));
 
     SetWindowLongPtrW(window, GWL_EXSTYLE,
                       GetWindowLongPtrW(window, GWL_EXSTYLE) & ~LONG_PTR{WS_EX_APPWINDOW});
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
 }
 
-void OnCommand(WORD id) {
-    switch (id) {
-        case IDM_EXIT:
-            RunExitCommand(commands);
-            break;
-        case IDM_ABOUT:
-            RunAboutCommand(commands);
-            break;
-        case IDM_SETTINGS:
-            RunSettingsCommand(LampSettings, commands);
-            break;
-        case IDM_KEYBOARD_LED:
-            ToggleKeyboardLed(LampSettings);
-            break;
-        default:
-            // IDOK and IDCANCEL come from the dialog manager for Enter and Escape
-            // (the host is the foreground window while its menu is open): they
-            // must not end the program, so they are ignored like every other id.
-            break;
-    }
-}
-
-INT_PTR CALLBACK HostDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR WinShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TRAYNOTIFY) {
         if (LOWORD(lParam) == WM_RBUTTONUP) {
-            ShowTrayMenu(window, IsOn(LampSettings.useKeyboardLed));
+            ShowTrayMenu(window, m_program.Commands().KeyboardLedChecked());
         }
         return TRUE;
     }
     if (message == TaskbarCreatedMessage()) {
-        AddTrayIconAgain();
+        if (m_tray) {
+            m_tray->AddAgain();
+        }
         return TRUE;
     }
     switch (message) {
@@ -148,22 +98,25 @@ INT_PTR CALLBACK HostDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
             reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
             return FALSE;
         case WM_COMMAND:
-            OnCommand(LOWORD(wParam));
+            // IDOK and IDCANCEL, which the dialog manager sends for Enter and
+            // Escape, name no command and are ignored like every other id.
+            m_program.Commands().OnCommand(LOWORD(wParam));
             return TRUE;
         case WM_CLOSE:
             // Any other way to end the program stops it as Exit does, without the question.
-            RunOrderlyStop(commands);
+            m_program.Commands().OrderlyStop();
             return TRUE;
         case WM_ENDSESSION:
             if (wParam != FALSE) {
                 // The system may end the process as soon as this returns: save now.
-                RunOrderlyStop(commands);
-                SaveAtEnd();
+                m_program.Commands().OrderlyStop();
+                m_program.SaveAtEnd();
             }
             return TRUE;
         case WM_DESTROY:
-            SaveAtEnd();
-            if (host.firstInstance) {
+            // Only the first instance started Windows Sockets and has settings to keep.
+            if (m_tray) {
+                m_program.SaveAtEnd();
                 WSACleanup();
             }
             return FALSE;
@@ -172,13 +125,20 @@ INT_PTR CALLBACK HostDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+INT_PTR CALLBACK HostDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
+    }
+    auto* shell = reinterpret_cast<WinShell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return shell != nullptr ? shell->HandleMessage(window, message, wParam, lParam) : FALSE;
+}
+
 }  // namespace
 
 void RunHostWindow(HINSTANCE instance) {
-    host.icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VELUMIN));
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_HOST), nullptr, HostDialogProc, 0);
+    WinShell shell(LoadIconW(instance, MAKEINTRESOURCEW(IDI_VELUMIN)));
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_HOST), nullptr, HostDialogProc,
+                    reinterpret_cast<LPARAM>(&shell));
     // A second instance never took the mutex it opened.
-    if (host.instanceMutex != nullptr) {
-        CloseHandle(std::exchange(host.instanceMutex, nullptr));
-    }
+    shell.ReleaseInstanceLock();
 }

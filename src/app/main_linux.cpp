@@ -14,55 +14,45 @@
 #include <cstdlib>
 
 #include "app/display_loss_x11.h"
+#include "app/program.h"
 #include "app/single_instance_linux.h"
-#include "lamps/keyboard_led.h"
-#include "lamps/serial_port.h"
 #include "lamps/tray_lamp_qt.h"
-#include "monitor/lamp_thread.h"
-#include "settings/settings_store.h"
-#include "ui/commands.h"
+#include "ui/about_dialog_qt.h"
 #include "ui/modal_qt.h"
+#include "ui/settings_dialog_qt.h"
 #include "ui/tray_menu_qt.h"
 
 namespace {
 
-CInstanceLock instanceLock;
 int signalPipe[2] = {-1, -1};
 
-// Set once the orderly stop has begun, whichever way out started it.
-bool stopStarted = false;
-// False when the worker did not stop in time and was left behind.
-bool workerStopped = true;
-// True while the event loop may still run the stop; the exit handler covers the rest.
-bool running = false;
-
-class ProgramShutdown final : public ExitCommandHost {
+// What differs on Linux: the Qt dialogs, the lock file, the Qt tray icon, the
+// event loop's quit.
+class QtShell final : public Shell {
   public:
-    bool AskExit(const std::string& question) override {
-        const bool yes = AskYesNo(question);
-        // A signal may have stopped the program while the question was open.
-        if (!yes || stopStarted) {
-            return false;
-        }
-        stopStarted = true;
-        return true;
+    explicit QtShell(CInstanceLock& instanceLock) : m_instanceLock(instanceLock) {}
+
+    bool ShowSettings(SettingsForm& form) override { return RunSettingsDialog(form); }
+    void ShowAbout(const std::string& aboutText, const std::string& pageUrl) override {
+        RunAboutDialog(aboutText, pageUrl);
     }
-    void StopWorker() override { workerStopped = StopLampThread(); }
-    void ReleaseInstanceLock() override { instanceLock.Release(); }
-    void RemoveTrayIcon() override { ::RemoveTrayIcon(); }
+    bool Ask(const std::string& question) override { return AskYesNo(question); }
+    bool StopWorker() override { return m_program.StopWorker(); }
+    void ReleaseInstanceLock() override { m_instanceLock.Release(); }
+    void RemoveTrayIcon() override { m_tray.Remove(); }
     void EndHost() override { QCoreApplication::quit(); }
+
+    Program& program() { return m_program; }
+    QtTrayLamp& tray() { return m_tray; }
+
+  private:
+    CInstanceLock& m_instanceLock;
+    QtTrayLamp m_tray;
+    Program m_program{*this};
 };
 
-ProgramShutdown shutdownHost;
-
-// Signals, the session's end and a lost display all come here; runs once.
-void StopWithoutQuestion() {
-    if (stopStarted) {
-        return;
-    }
-    stopStarted = true;
-    RunOrderlyStop(shutdownHost);
-}
+// The running program, for the ways out that arrive outside the event loop.
+std::atomic<Program*> runningProgram{nullptr};
 
 void OnSignal(int /*signal*/) {
     const int savedErrno = errno;
@@ -100,18 +90,26 @@ void InstallSignalHandlers() {
 // went with it, and the lamp objects' destructors would only meet the dead
 // connection again: keep the settings and end at once. Any thread may get here.
 [[noreturn]] void EndWithoutDisplay() {
-    static std::atomic<bool> saving{false};
-    if (!saving.exchange(true)) {
-        SaveSettings();
+    static std::atomic<bool> ending{false};
+    if (ending.exchange(true)) {
+        // Another thread met the loss first and ends the process once it has
+        // saved: ending here as well would cut its save short.
+        for (;;) {
+            pause();
+        }
+    }
+    if (Program* program = runningProgram.load()) {
+        program->Save();
     }
     std::fflush(nullptr);
     _exit(1);
 }
 
-// An exit() from inside the event loop ends the same way: it would destroy the
-// lamp objects under the running worker.
+// An exit() from inside the event loop (Qt's, when its display connection
+// breaks) ends the same way: it would destroy the lamp objects under the
+// running worker.
 void OnExitWhileRunning() {
-    if (running) {
+    if (runningProgram.load() != nullptr) {
         EndWithoutDisplay();
     }
 }
@@ -121,6 +119,7 @@ void OnExitWhileRunning() {
 int main(int argc, char* argv[]) {
     InstallSignalHandlers();
 
+    CInstanceLock instanceLock;
     InstanceLockResult lock = instanceLock.Acquire(InstanceLockPath());
     if (lock == InstanceLockResult::Unavailable) {
         lock = instanceLock.Acquire(FallbackInstanceLockPath());
@@ -137,38 +136,39 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Velumin"));
 
+    QtShell shell(instanceLock);
+    Program& program = shell.program();
+    TrayCommands& commands = program.Commands();
+
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [] {
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&commands] {
         char bytes[16];
         while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
         }
-        StopWithoutQuestion();
+        commands.OrderlyStop();
     });
     // The session manager asks to save before the session ends; the quit that
     // follows runs the orderly stop.
     QObject::connect(&app, &QGuiApplication::commitDataRequest,
-                     [](QSessionManager& /*manager*/) { SaveSettings(); });
-    QObject::connect(&app, &QCoreApplication::aboutToQuit, [] { StopWithoutQuestion(); });
+                     [&program](QSessionManager& /*manager*/) { program.Save(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, [&commands] { commands.OrderlyStop(); });
 
-    LoadSettings();
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         std::fputs("velumin: the desktop has no system tray; the icon appears when one starts.\n",
                    stderr);
     }
-    QSystemTrayIcon& icon = AddTrayIcon();
-    InstallTrayMenu(icon, shutdownHost);
-    ApplySerialLamp();
-    StartLampThread();
-    running = true;
+    program.Start(shell.tray());
+    InstallTrayMenu(*shell.tray().Icon(), commands);
+    runningProgram = &program;
     std::atexit(OnExitWhileRunning);
 
     QApplication::exec();
-    running = false;
 
     // The loop can also end by a quit that did not come through the stop.
-    StopWithoutQuestion();
-    SaveSettings();
-    if (!workerStopped) {
+    commands.OrderlyStop();
+    program.SaveAtEnd();
+    runningProgram = nullptr;
+    if (!commands.WorkerStopped()) {
         EndLeavingWorkerBehind();
     }
     // The port is closed and the lock keys are given back by the lamp objects'

@@ -1,5 +1,5 @@
-// Entry point of Velumin.exe. The process-wide lamp objects (process_objects.cpp)
-// are statics: constructed before WinMain runs and destroyed after it returns.
+// Entry point of Velumin.exe. The process-wide lamp objects (program.cpp) are
+// statics: constructed before WinMain runs and destroyed after it returns.
 #include <windows.h>
 // windows.h first: commctrl.h relies on it.
 #include <commctrl.h>

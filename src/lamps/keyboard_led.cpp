@@ -35,28 +35,17 @@ void CKeyboardLed::Restore() {
     Set(m_savedState);
 }
 
-CKeyboardLed* KeyboardLedFromIndex(int index) {
-    switch (index) {
-        case 0:
-            return &capsLockLed;
-        case 1:
-            return &scrollLockLed;
-        case 2:
-            return &numLockLed;
-        default:
-            return nullptr;
-    }
+CKeyboardLed* KeyboardLedFromIndex(const KeyboardLedTable& lamps, int index) {
+    return index >= 0 && index < static_cast<int>(lamps.size())
+               ? lamps[static_cast<std::size_t>(index)]
+               : nullptr;
 }
 
-int KeyboardLedToIndex(const CKeyboardLed* lamp) {
-    if (lamp == &capsLockLed) {
-        return 0;
-    }
-    if (lamp == &scrollLockLed) {
-        return 1;
-    }
-    if (lamp == &numLockLed) {
-        return 2;
+int KeyboardLedToIndex(const KeyboardLedTable& lamps, const CKeyboardLed* lamp) {
+    for (std::size_t i = 0; i < lamps.size(); ++i) {
+        if (lamp != nullptr && lamps[i] == lamp) {
+            return static_cast<int>(i);
+        }
     }
     // Not one of the three; FromIndex turns this back into "keep the old lamp".
     return -1;

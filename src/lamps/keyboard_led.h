@@ -1,6 +1,8 @@
 // A lock key's LED used as a lamp: lit by really switching the key's lock state.
 #pragma once
 
+#include <array>
+
 // Windows virtual-key codes of the three lock keys; the Linux driver maps them
 // to X keysyms.
 inline constexpr int kVirtualKeyCapsLock = 0x14;
@@ -42,13 +44,11 @@ class CKeyboardLed {
     LockKeyDriver& m_driver;
 };
 
-// The three process-wide lamps, constructed in this order before anything else
-// and destroyed in reverse at process exit.
-extern CKeyboardLed capsLockLed;
-extern CKeyboardLed scrollLockLed;
-extern CKeyboardLed numLockLed;
+// The three lamps by index, in the order of the dialog's lists and of the ini
+// values: 0 CapsLock, 1 ScrollLock, 2 NumLock.
+using KeyboardLedTable = std::array<CKeyboardLed*, 3>;
 
-// 0 CapsLock, 1 ScrollLock, 2 NumLock (the order of the dialog lists and of the
-// ini values); any other index gives nullptr and the caller keeps its lamp.
-CKeyboardLed* KeyboardLedFromIndex(int index);
-int KeyboardLedToIndex(const CKeyboardLed* lamp);
+// The lamp at index; nullptr for any other index, and the caller keeps its lamp.
+CKeyboardLed* KeyboardLedFromIndex(const KeyboardLedTable& lamps, int index);
+// The lamp's index; -1 for a lamp not in the table.
+int KeyboardLedToIndex(const KeyboardLedTable& lamps, const CKeyboardLed* lamp);

@@ -22,59 +22,51 @@ int LineLevelCode(int base, int ledInversion) {
 CSerialPort::CSerialPort(SerialLineDriver& driver) : m_driver(driver) {}
 
 CSerialPort::~CSerialPort() {
-    const std::lock_guard<std::mutex> lock(m_mutex);
     Close();
 }
 
-bool CSerialPort::Open(int portNumber, int baudRate, int parity, int stopBits) {
-    // Reopening without a close would leak the device and keep it locked.
-    Close();
+bool CSerialPort::Reopen(int portNumber, int dtrIdleCode, int rtsIdleCode) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    CloseLocked();
     if (portNumber == 0) {
         return false;
     }
-    m_handle = m_driver.OpenPort(portNumber, baudRate, parity, stopBits);
-    return m_handle != 0;
+    const SerialHandle handle = m_driver.OpenPort(portNumber);
+    if (handle == 0) {
+        return false;
+    }
+    m_handle = handle;
+    m_driver.DriveLine(handle, dtrIdleCode);
+    m_driver.DriveLine(handle, rtsIdleCode);
+    return true;
 }
 
 void CSerialPort::Close() {
+    const std::unique_lock<std::mutex> lock(m_mutex, std::try_to_lock);
+    if (lock.owns_lock()) {
+        CloseLocked();
+    }
+}
+
+void CSerialPort::CloseLocked() {
     const SerialHandle handle = m_handle.exchange(0);
     if (handle != 0) {
         m_driver.ClosePort(handle);
     }
 }
 
-SerialHandle CSerialPort::GetHandle() const {
-    return m_handle;
-}
-
 void CSerialPort::DriveLine(int code) {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    DriveLineLocked(code);
-}
-
-void CSerialPort::DriveLineLocked(int code) {
     const SerialHandle handle = m_handle;
     if (handle != 0) {
-        m_driver.EscapeCommFunction(handle, code);
+        m_driver.DriveLine(handle, code);
     }
 }
 
 void ApplySerialLamp(CSerialPort& port, const LampSettingsRecord& settings) {
-    // The worker drives under the same lock, so it never sees a handle in the
-    // middle of being closed or a reopened port before its idle levels.
-    const std::lock_guard<std::mutex> lock(port.Lock());
-    if (port.GetHandle() != 0) {
-        port.Close();
-    }
-    if (!IsOn(settings.useSerialLed)) {
-        return;
-    }
-    if (!port.Open(settings.serialPortNum, 9600, 0, 0)) {
-        return;
-    }
+    const int portNumber = IsOn(settings.useSerialLed) ? settings.serialPortNum.load() : 0;
     const int inversion = settings.ledInversion;
-    port.DriveLineLocked(LineLevelCode(kDtrIdle, inversion));
-    port.DriveLineLocked(LineLevelCode(kRtsIdle, inversion));
+    port.Reopen(portNumber, LineLevelCode(kDtrIdle, inversion), LineLevelCode(kRtsIdle, inversion));
 }
 
 void DriveSerialLamp(CSerialPort& port, const LampSettingsRecord& settings, int base) {

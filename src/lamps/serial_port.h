@@ -29,16 +29,19 @@ extern const int lineLevelTable[8];
 // as 0, so a lookup never leaves the table.
 int LineLevelCode(int base, int ledInversion);
 
+// Ports 1 to kSerialPortCount, as the Settings dialog lists them.
+inline constexpr int kSerialPortCount = 20;
+
 // Opens serial ports and drives their modem lines.
 class SerialLineDriver {
   public:
     virtual ~SerialLineDriver() = default;
-    // Opens port n for exclusive use with the given line parameters (8 data
-    // bits); 0 when the device is missing, busy or not allowed.
-    virtual SerialHandle OpenPort(int portNumber, int baudRate, int parity, int stopBits) = 0;
+    // Opens port n for exclusive use at 9600 baud, 8 data bits, no parity and
+    // one stop bit; 0 when the device is missing, busy or not allowed.
+    virtual SerialHandle OpenPort(int portNumber) = 0;
     virtual void ClosePort(SerialHandle handle) = 0;
     // Asserts or clears one line; code is one of kSetRts..kClrDtr.
-    virtual void EscapeCommFunction(SerialHandle handle, int code) = 0;
+    virtual void DriveLine(SerialHandle handle, int code) = 0;
 };
 
 // The platform's driver (_win: COM ports; _linux: termios on a fixed device list).
@@ -48,6 +51,8 @@ SerialLineDriver& SystemSerialLineDriver();
 // no device.
 std::string SerialPortDeviceName(int portNumber);
 
+// The port and its lock: the user-interface thread reopens it while the worker
+// drives its lines, and the worker must never drive a handle being closed.
 class CSerialPort {
   public:
     explicit CSerialPort(SerialLineDriver& driver);
@@ -56,33 +61,28 @@ class CSerialPort {
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Only called on a closed port; true when the device was opened.
-    bool Open(int portNumber, int baudRate, int parity, int stopBits);
+    // Closes the port, opens port n (none for 0) and drives DTR then RTS with
+    // the given idle codes, all under the lock. True when the port is open.
+    bool Reopen(int portNumber, int dtrIdleCode, int rtsIdleCode);
+    // The close at the end. A worker ended by force in the middle of a drive
+    // holds the lock for good; the handle is then left to the system.
     void Close();
-    SerialHandle GetHandle() const;
+    bool IsOpen() const { return m_handle != 0; }
 
-    // Drives one line if the port is open. Holds the port's lock, so the worker
-    // never drives a handle that the user-interface thread is closing.
+    // Drives one line if the port is open.
     void DriveLine(int code);
-    // The same for a caller that already holds Lock().
-    void DriveLineLocked(int code);
-
-    // Held by ApplySerialLamp around the close, reopen and idle drive.
-    std::mutex& Lock() { return m_mutex; }
 
   private:
+    void CloseLocked();
+
     SerialLineDriver& m_driver;
     std::atomic<SerialHandle> m_handle{0};
     std::mutex m_mutex;
 };
 
-// The process-wide port, constructed closed after the three keyboard lamps.
-extern CSerialPort serialPort;
-
 // Closes the port, reopens it when the settings ask for the serial lamp, and
 // drives DTR then RTS to their idle levels.
 void ApplySerialLamp(CSerialPort& port, const LampSettingsRecord& settings);
-void ApplySerialLamp();
 
 // The worker's drive: when useSerialLed is 1 and the port is open, the table
 // entry of base plus the current inversion, read afresh.

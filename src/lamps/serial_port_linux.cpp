@@ -11,47 +11,17 @@
 
 namespace {
 
-speed_t SpeedOf(int baudRate) {
-    switch (baudRate) {
-        case 1200:
-            return B1200;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        default:
-            return B9600;
-    }
-}
-
-// Parity and stop bits take the Windows values: parity 0 none, 1 odd, 2 even;
-// stop bits 0 one, 2 two. The lamp only ever asks for 8N1.
-void SetLineParameters(int fd, int baudRate, int parity, int stopBits) {
+// The lamp's line parameters: 9600 baud, 8 data bits, no parity, one stop bit,
+// and no wait for carrier. Every other parameter keeps what the driver reports.
+void SetLampLineParameters(int fd) {
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
         return;
     }
-    cfmakeraw(&tio);
-    cfsetispeed(&tio, SpeedOf(baudRate));
-    cfsetospeed(&tio, SpeedOf(baudRate));
+    cfsetispeed(&tio, B9600);
+    cfsetospeed(&tio, B9600);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB);
-    tio.c_cflag |= CS8 | CLOCAL | CREAD;
-    if (parity == 1) {
-        tio.c_cflag |= PARENB | PARODD;
-    } else if (parity == 2) {
-        tio.c_cflag |= PARENB;
-    }
-    if (stopBits == 2) {
-        tio.c_cflag |= CSTOPB;
-    }
+    tio.c_cflag |= CS8 | CLOCAL;
     tcsetattr(fd, TCSANOW, &tio);
 }
 
@@ -62,17 +32,17 @@ SerialHandle HandleOf(int fd) {
 
 class LinuxSerialLineDriver final : public SerialLineDriver {
   public:
-    SerialHandle OpenPort(int portNumber, int baudRate, int parity, int stopBits) override {
+    SerialHandle OpenPort(int portNumber) override {
         const std::string path = SerialPortDeviceName(portNumber);
         if (path.empty()) {
             return 0;
         }
-        return OpenSerialDevice(path.c_str(), baudRate, parity, stopBits);
+        return OpenSerialDevice(path.c_str());
     }
 
     void ClosePort(SerialHandle handle) override { CloseSerialDevice(handle); }
 
-    void EscapeCommFunction(SerialHandle handle, int code) override {
+    void DriveLine(SerialHandle handle, int code) override {
         const int fd = SerialDeviceFd(handle);
         int bits = 0;
         switch (code) {
@@ -100,7 +70,7 @@ class LinuxSerialLineDriver final : public SerialLineDriver {
 
 }  // namespace
 
-SerialHandle OpenSerialDevice(const char* path, int baudRate, int parity, int stopBits) {
+SerialHandle OpenSerialDevice(const char* path) {
     // Non-blocking, or a port without carrier would hang the open.
     const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -113,7 +83,7 @@ SerialHandle OpenSerialDevice(const char* path, int baudRate, int parity, int st
         return 0;
     }
     ioctl(fd, TIOCEXCL);
-    SetLineParameters(fd, baudRate, parity, stopBits);
+    SetLampLineParameters(fd);
     return HandleOf(fd);
 }
 

@@ -4,8 +4,8 @@
 #include "lamps/serial_port.h"
 
 // Opens a terminal device for exclusive use (TIOCEXCL and flock) with the
-// given line parameters; 0 when it is missing, busy or not allowed.
-SerialHandle OpenSerialDevice(const char* path, int baudRate, int parity, int stopBits);
+// lamp's line parameters; 0 when it is missing, busy or not allowed.
+SerialHandle OpenSerialDevice(const char* path);
 void CloseSerialDevice(SerialHandle handle);
 // The file descriptor behind an open handle.
 int SerialDeviceFd(SerialHandle handle);

@@ -11,7 +11,7 @@ HANDLE ToWin(SerialHandle handle) {
 
 class WinSerialLineDriver final : public SerialLineDriver {
   public:
-    SerialHandle OpenPort(int portNumber, int baudRate, int parity, int stopBits) override {
+    SerialHandle OpenPort(int portNumber) override {
         // Share mode 0: no other program may hold the port while the lamp does.
         const HANDLE port =
             CreateFileW(SerialDevicePath(portNumber).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
@@ -24,7 +24,7 @@ class WinSerialLineDriver final : public SerialLineDriver {
         // Without the driver's current parameters there is nothing sound to
         // write back, so the port keeps them.
         if (GetCommState(port, &dcb)) {
-            SetLampLineParameters(dcb, baudRate, parity, stopBits);
+            SetLampLineParameters(dcb);
             SetCommState(port, &dcb);
         }
         COMMTIMEOUTS timeouts{};
@@ -39,8 +39,8 @@ class WinSerialLineDriver final : public SerialLineDriver {
 
     void ClosePort(SerialHandle handle) override { CloseHandle(ToWin(handle)); }
 
-    void EscapeCommFunction(SerialHandle handle, int code) override {
-        ::EscapeCommFunction(ToWin(handle), static_cast<DWORD>(code));
+    void DriveLine(SerialHandle handle, int code) override {
+        EscapeCommFunction(ToWin(handle), static_cast<DWORD>(code));
     }
 };
 
@@ -50,11 +50,11 @@ std::wstring SerialDevicePath(int portNumber) {
     return L"\\\\.\\COM" + std::to_wstring(portNumber);
 }
 
-void SetLampLineParameters(DCB& dcb, int baudRate, int parity, int stopBits) {
-    dcb.BaudRate = static_cast<DWORD>(baudRate);
+void SetLampLineParameters(DCB& dcb) {
+    dcb.BaudRate = CBR_9600;
     dcb.ByteSize = 8;
-    dcb.Parity = static_cast<BYTE>(parity & 0xFF);
-    dcb.StopBits = static_cast<BYTE>(stopBits & 0xFF);
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
     dcb.fBinary = 1;
     dcb.fParity = 1;
 }

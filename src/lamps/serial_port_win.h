@@ -8,6 +8,6 @@
 // "\\.\COM<n>": the form that also reaches ports above 9.
 std::wstring SerialDevicePath(int portNumber);
 
-// Changes only what the lamp needs in the driver's line parameters; every
-// other field keeps the value the driver reported.
-void SetLampLineParameters(DCB& dcb, int baudRate, int parity, int stopBits);
+// Sets 9600 baud, 8 data bits, no parity and one stop bit; every other field
+// keeps the value the driver reported.
+void SetLampLineParameters(DCB& dcb);

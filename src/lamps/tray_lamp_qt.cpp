@@ -1,22 +1,25 @@
 // The tray lamp icon through QSystemTrayIcon.
 #include "lamps/tray_lamp_qt.h"
 
-#include <QCoreApplication>
-#include <QEvent>
 #include <QList>
-#include <QObject>
+#include <QMetaObject>
 #include <QPixmap>
 
 #include <algorithm>
-#include <array>
-#include <memory>
-#include <mutex>
 
 #include "lamps/tray_pictures.h"
+#include "texts.h"
 
 namespace {
 
-QImage ImageOf(const LampPicture& picture) {
+std::size_t IndexOf(TrayLampState state) {
+    return static_cast<std::size_t>(state);
+}
+
+}  // namespace
+
+QImage TrayLampImage(TrayLampState state) {
+    const LampPicture picture = TrayLampPicture(state);
     QImage image(picture.size, picture.size, QImage::Format_Indexed8);
     QList<QRgb> colours(kStandardPalette.size());
     std::transform(
@@ -32,104 +35,40 @@ QImage ImageOf(const LampPicture& picture) {
     return image;
 }
 
-std::size_t IndexOf(TrayLampState state) {
-    return static_cast<std::size_t>(state);
+QtTrayLamp::QtTrayLamp() {
+    for (const TrayLampState state : kTrayLampStates) {
+        m_pictures[IndexOf(state)] = QIcon(QPixmap::fromImage(TrayLampImage(state)));
+    }
 }
 
-// A switch posted to the GUI thread by whichever thread asks for it.
-class TrayLampEvent : public QEvent {
-  public:
-    explicit TrayLampEvent(TrayLampState state) : QEvent(Type()), m_state(state) {}
-    static QEvent::Type Type() {
-        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return type;
-    }
-    TrayLampState State() const { return m_state; }
-
-  private:
-    TrayLampState m_state;
-};
-
-// Owns the icon on the GUI thread and receives the switches; those still
-// queued when it goes are dropped with it.
-class TrayIconOwner : public QObject {
-  public:
-    TrayIconOwner() {
-        for (const TrayLampState state : kTrayLampStates) {
-            m_pictures[IndexOf(state)] = QIcon(QPixmap::fromImage(TrayLampImage(state)));
-        }
-        m_icon.setIcon(m_pictures[IndexOf(TrayLampState::Idle)]);
-        m_icon.setToolTip(QStringLiteral("VELUMIN"));
-        // Shown even without a tray host: Qt docks the icon when one starts,
-        // and again when it restarts.
-        m_icon.show();
-    }
-    ~TrayIconOwner() override { m_icon.hide(); }
-    TrayIconOwner(const TrayIconOwner&) = delete;
-    TrayIconOwner& operator=(const TrayIconOwner&) = delete;
-
-    QSystemTrayIcon& Icon() { return m_icon; }
-
-  protected:
-    bool event(QEvent* event) override {
-        if (event->type() != TrayLampEvent::Type()) {
-            return QObject::event(event);
-        }
-        const TrayLampState state = static_cast<TrayLampEvent*>(event)->State();
-        if (state != m_shown) {
-            m_shown = state;
-            m_icon.setIcon(m_pictures[IndexOf(state)]);
-        }
-        return true;
-    }
-
-  private:
-    std::array<QIcon, 4> m_pictures;
-    QSystemTrayIcon m_icon;
-    TrayLampState m_shown = TrayLampState::Idle;
-};
-
-// Held around every use of the pointer from the worker, so that it never
-// posts to an owner being destroyed.
-std::mutex ownerMutex;
-std::unique_ptr<TrayIconOwner> trayOwner;
-
-}  // namespace
-
-QImage TrayLampImage(TrayLampState state) {
-    return ImageOf(TrayLampPicture(state));
+void QtTrayLamp::Add() {
+    m_shown = TrayLampState::Idle;
+    m_icon = std::make_unique<QSystemTrayIcon>();
+    m_icon->setIcon(m_pictures[IndexOf(TrayLampState::Idle)]);
+    m_icon->setToolTip(QStringLiteral(TEXT_TRAY_TIP));
+    m_icon->show();
 }
 
-QIcon ApplicationIcon() {
-    QIcon icon;
-    for (const LampPicture& picture : ApplicationIconPictures()) {
-        icon.addPixmap(QPixmap::fromImage(ImageOf(picture)));
-    }
-    return icon;
+QtTrayLamp::~QtTrayLamp() {
+    Remove();
 }
 
-QSystemTrayIcon& AddTrayIcon() {
-    const std::lock_guard lock(ownerMutex);
-    if (!trayOwner) {
-        trayOwner = std::make_unique<TrayIconOwner>();
-    }
-    return trayOwner->Icon();
+void QtTrayLamp::Show(TrayLampState state) {
+    QMetaObject::invokeMethod(
+        this, [this, state] { ShowNow(state); }, Qt::QueuedConnection);
 }
 
-void RemoveTrayIcon() {
-    std::unique_ptr<TrayIconOwner> removed;
-    {
-        const std::lock_guard lock(ownerMutex);
-        removed = std::move(trayOwner);
+void QtTrayLamp::Remove() {
+    if (m_icon) {
+        m_icon->hide();
+        m_icon.reset();
     }
-    // Destroyed outside the lock: a worker waiting for it must not wait on
-    // the tray host as well.
-    removed.reset();
 }
 
-void ShowTrayLamp(TrayLampState state) {
-    const std::lock_guard lock(ownerMutex);
-    if (trayOwner) {
-        QCoreApplication::postEvent(trayOwner.get(), new TrayLampEvent(state));
+void QtTrayLamp::ShowNow(TrayLampState state) {
+    // The picture is handed to the tray host only when it changes.
+    if (m_icon && state != m_shown) {
+        m_shown = state;
+        m_icon->setIcon(m_pictures[IndexOf(state)]);
     }
 }

@@ -4,21 +4,41 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QObject>
 #include <QSystemTrayIcon>
+
+#include <array>
+#include <memory>
 
 #include "lamps/tray_lamp.h"
 
-// Adds the program's tray icon, showing Idle with the tip "VELUMIN". Call on
-// the GUI thread while the QApplication exists; a second call returns the same
-// icon. The application puts its menu on the icon, which lives until
-// RemoveTrayIcon.
-QSystemTrayIcon& AddTrayIcon();
+class QtTrayLamp final : public QObject, public TrayLamp {
+  public:
+    // Made on the GUI thread while the QApplication exists.
+    QtTrayLamp();
+    ~QtTrayLamp() override;
+    QtTrayLamp(const QtTrayLamp&) = delete;
+    QtTrayLamp& operator=(const QtTrayLamp&) = delete;
 
-// Removes the icon, on the GUI thread. Switches still on their way are dropped.
-void RemoveTrayIcon();
+    // With the tip "VELUMIN". Shown even without a tray host: Qt docks the icon
+    // when one starts, and again when it restarts.
+    void Add() override;
+    // Any thread: the switch is queued to the GUI thread.
+    void Show(TrayLampState state) override;
+    // Switches still on their way, and any that come later, are dropped; the
+    // object itself stays for a worker that may still call Show.
+    void Remove() override;
+
+    // The icon, for the menu; nullptr once removed.
+    QSystemTrayIcon* Icon() { return m_icon.get(); }
+
+  private:
+    void ShowNow(TrayLampState state);
+
+    std::array<QIcon, 4> m_pictures;
+    std::unique_ptr<QSystemTrayIcon> m_icon;
+    TrayLampState m_shown = TrayLampState::Idle;
+};
 
 // A picture as an image in the standard palette.
 QImage TrayLampImage(TrayLampState state);
-
-// The application's window icon, with its 32 and 16 pixel images.
-QIcon ApplicationIcon();

@@ -1,27 +1,12 @@
 // The tray lamp icon through Shell_NotifyIconW.
 #include "lamps/tray_lamp_win.h"
 
-#include <shellapi.h>
-
-#include <array>
-#include <atomic>
 #include <cwchar>
 
 #include "resource.h"
+#include "texts.h"
 
 namespace {
-
-// One record per state, indexed by TrayLampState; they differ only in hIcon,
-// so handing the shell another record changes nothing but the picture.
-std::array<NOTIFYICONDATAW, 4> trayRecords{};
-
-// The picture the icon should show, kept for an add after a shell restart.
-std::atomic<TrayLampState> shownState{TrayLampState::Idle};
-std::atomic<bool> iconAdded{false};
-
-NOTIFYICONDATAW& RecordOf(TrayLampState state) {
-    return trayRecords[static_cast<std::size_t>(state)];
-}
 
 int IconResourceOf(TrayLampState state) {
     switch (state) {
@@ -37,9 +22,6 @@ int IconResourceOf(TrayLampState state) {
     return IDI_LAMP_IDLE;
 }
 
-constexpr std::array<TrayLampState, 4> kAddOrder{TrayLampState::Idle, TrayLampState::Receive,
-                                                 TrayLampState::Send, TrayLampState::Both};
-
 }  // namespace
 
 UINT TaskbarCreatedMessage() {
@@ -47,54 +29,60 @@ UINT TaskbarCreatedMessage() {
     return message;
 }
 
-void AddTrayIcon(HWND host) {
+NOTIFYICONDATAW& WinTrayLamp::RecordOf(TrayLampState state) {
+    return m_records[static_cast<std::size_t>(state)];
+}
+
+void WinTrayLamp::Add() {
     // Registered before the icon exists, so that no broadcast can be missed.
     TaskbarCreatedMessage();
     const HINSTANCE module = GetModuleHandleW(nullptr);
-    for (const TrayLampState state : kAddOrder) {
+    for (const TrayLampState state : kTrayLampStates) {
         NOTIFYICONDATAW& record = RecordOf(state);
         record = NOTIFYICONDATAW{};
         record.cbSize = NOTIFYICONDATAW_V2_SIZE;
-        record.hWnd = host;
+        record.hWnd = m_host;
         record.uID = 0;
         record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
         record.uCallbackMessage = WM_TRAYNOTIFY;
         record.hIcon = LoadIconW(module, MAKEINTRESOURCEW(IconResourceOf(state)));
-        std::wcsncpy(record.szTip, L"VELUMIN", std::size(record.szTip) - 1);
+        std::wcsncpy(record.szTip, L"" TEXT_TRAY_TIP, std::size(record.szTip) - 1);
     }
-    shownState = TrayLampState::Idle;
-    iconAdded = true;
+    m_shown = TrayLampState::Idle;
+    m_added = true;
     // The first add creates the icon with the Idle picture; the others name
     // the same icon and change nothing.
-    for (const TrayLampState state : kAddOrder) {
+    for (const TrayLampState state : kTrayLampStates) {
         Shell_NotifyIconW(NIM_ADD, &RecordOf(state));
     }
 }
 
-void ShowTrayLamp(TrayLampState state) {
-    shownState = state;
-    if (iconAdded) {
+void WinTrayLamp::Show(TrayLampState state) {
+    m_shown = state;
+    if (m_added) {
         Shell_NotifyIconW(NIM_MODIFY, &RecordOf(state));
     }
 }
 
-void AddTrayIconAgain() {
-    if (!iconAdded) {
+void WinTrayLamp::AddAgain() {
+    if (!m_added) {
         return;
     }
-    TrayLampState state = shownState;
+    TrayLampState state = m_shown;
     Shell_NotifyIconW(NIM_ADD, &RecordOf(state));
     // A switch of the worker that came before the add failed on the missing
     // icon; hand over the newest picture until it holds still.
-    for (TrayLampState now = shownState; now != state; now = shownState) {
+    for (TrayLampState now = m_shown; now != state; now = m_shown) {
         state = now;
         Shell_NotifyIconW(NIM_MODIFY, &RecordOf(state));
     }
 }
 
-void RemoveTrayIcon() {
-    iconAdded = false;
-    for (const TrayLampState state : kAddOrder) {
+void WinTrayLamp::Remove() {
+    if (!m_added.exchange(false)) {
+        return;
+    }
+    for (const TrayLampState state : kTrayLampStates) {
         Shell_NotifyIconW(NIM_DELETE, &RecordOf(state));
     }
 }

@@ -3,6 +3,11 @@
 #pragma once
 
 #include <windows.h>
+// windows.h first: shellapi.h relies on it.
+#include <shellapi.h>
+
+#include <array>
+#include <atomic>
 
 #include "lamps/tray_lamp.h"
 
@@ -10,18 +15,32 @@
 // lParam the mouse message (WM_RBUTTONUP opens the menu).
 inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 100;
 
-// Prepares the four records for host and adds the icon, showing Idle. Call on
-// the user-interface thread before the worker starts.
-void AddTrayIcon(HWND host);
-
-// Removes the icon; call after the worker has stopped.
-void RemoveTrayIcon();
-
 // The message the shell broadcasts when it (re)creates the notification area.
-// The host window answers it with AddTrayIconAgain, since an icon of the old
-// shell is lost and with it the program's only menu.
+// The host window answers it with AddAgain, since an icon of the old shell is
+// lost and with it the program's only menu.
 UINT TaskbarCreatedMessage();
 
-// Adds the icon again with the picture it should show now. Does nothing
-// before AddTrayIcon and after RemoveTrayIcon.
-void AddTrayIconAgain();
+class WinTrayLamp final : public TrayLamp {
+  public:
+    // The icon's callback messages go to host.
+    explicit WinTrayLamp(HWND host) : m_host(host) {}
+
+    // Prepares the four records and adds the icon, showing Idle.
+    void Add() override;
+    void Show(TrayLampState state) override;
+    // Adds the icon again with the picture it should show now. Does nothing
+    // before Add and after Remove.
+    void AddAgain();
+    void Remove() override;
+
+  private:
+    HWND m_host;
+    NOTIFYICONDATAW& RecordOf(TrayLampState state);
+
+    // One record per state, indexed by TrayLampState; they differ only in hIcon,
+    // so handing the shell another record changes nothing but the picture.
+    std::array<NOTIFYICONDATAW, 4> m_records{};
+    // The picture the icon should show, kept for an add after a shell restart.
+    std::atomic<TrayLampState> m_shown{TrayLampState::Idle};
+    std::atomic<bool> m_added{false};
+};

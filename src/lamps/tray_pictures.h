@@ -50,8 +50,6 @@ struct LampPicture {
 };
 
 inline constexpr int kTrayPictureSize = 32;
-inline constexpr std::array<TrayLampState, 4> kTrayLampStates{
-    TrayLampState::Idle, TrayLampState::Receive, TrayLampState::Send, TrayLampState::Both};
 
 // The 32 by 32 picture of a state: the left half the send lamp in red, the
 // right half the receive lamp in green, dark when off and bright when on.

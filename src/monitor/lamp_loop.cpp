@@ -8,8 +8,6 @@
 #include "lamps/serial_port.h"
 #include "settings/lamp_settings.h"
 
-std::atomic<int> stopRequest{0};
-
 namespace {
 
 constexpr std::uint32_t kFlashMilliseconds = 100;
@@ -112,6 +110,10 @@ int RunLampLoop(LampLoop& loop) {
     }
     loop.stopRequest.store(0);
     return 0;
+}
+
+std::uint32_t LampThreadProc(void* parameter) {
+    return static_cast<std::uint32_t>(RunLampLoop(*static_cast<LampLoop*>(parameter)));
 }
 
 bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds) {

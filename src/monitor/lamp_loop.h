@@ -49,6 +49,7 @@ struct LampLoop {
     TrayLamp& tray;
     TrafficSource& traffic;
     LampClock& clock;
+    // 1 asks the worker to stop; the worker writes 0 when it has left its loop.
     std::atomic<int>& stopRequest;
     std::uint32_t lastReceived = 0;
     std::uint32_t lastSent = 0;
@@ -64,13 +65,9 @@ std::uint8_t RunLampCycle(LampLoop& loop);
 // Cycles until stopRequest is 1, then acknowledges by writing 0. Returns 0.
 int RunLampLoop(LampLoop& loop);
 
+// The worker thread's body: RunLampLoop on the LampLoop that parameter points to.
+std::uint32_t LampThreadProc(void* parameter);
+
 // Asks the loop to stop and waits for its acknowledgement, at most
 // timeoutMilliseconds. True when the worker acknowledged in time.
 bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds);
-
-// 1 asks the worker to stop; the worker writes 0 when it has left its loop.
-extern std::atomic<int> stopRequest;
-
-// The process-wide loop: LampSettings, serialPort, the tray icon and the
-// system's traffic totals, in real time.
-LampLoop& ProcessLampLoop();

@@ -11,16 +11,15 @@ std::thread workerThread;
 
 }  // namespace
 
-void StartLampThread() {
-    workerThread = std::thread([] { LampThreadProc(nullptr); });
+void StartLampThread(LampLoop& loop) {
+    workerThread = std::thread(LampThreadProc, &loop);
 }
 
-bool StopLampThread() {
-    LampLoop& loop = ProcessLampLoop();
+bool StopLampThread(LampLoop& loop, std::uint32_t timeoutMilliseconds) {
     if (!workerThread.joinable()) {
         return true;
     }
-    if (!RequestLampLoopStop(loop, kStopTimeoutMilliseconds)) {
+    if (!RequestLampLoopStop(loop, timeoutMilliseconds)) {
         // The request stays at 1 so that the worker, should its poll ever
         // return, leaves its loop instead of driving lamps during shutdown.
         workerThread.detach();

@@ -15,16 +15,19 @@ DWORD WINAPI WorkerEntry(LPVOID parameter) {
 
 }  // namespace
 
-void StartLampThread() {
-    workerThread = CreateThread(nullptr, 0, WorkerEntry, nullptr, 0, nullptr);
+void StartLampThread(LampLoop& loop) {
+    workerThread = CreateThread(nullptr, 0, WorkerEntry, &loop, 0, nullptr);
 }
 
-bool StopLampThread() {
-    LampLoop& loop = ProcessLampLoop();
-    const bool acknowledged = RequestLampLoopStop(loop, kStopTimeoutMilliseconds);
-    if (!acknowledged && workerThread != nullptr) {
+bool StopLampThread(LampLoop& loop, std::uint32_t timeoutMilliseconds) {
+    if (workerThread == nullptr) {
+        return true;
+    }
+    const bool acknowledged = RequestLampLoopStop(loop, timeoutMilliseconds);
+    if (!acknowledged) {
         TerminateThread(workerThread, 0);
     }
+    workerThread = nullptr;
     loop.stopRequest.store(0);
     return acknowledged;
 }

@@ -15,11 +15,3 @@ bool SumTrafficTotals(bool tableRead, std::span<const InterfaceCounters> rows,
     }
     return true;
 }
-
-bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent) {
-    // Kept between polls so that a poll allocates nothing once the table has been
-    // seen; only the worker thread polls, but tests may poll from several threads.
-    thread_local std::vector<InterfaceCounters> rows;
-    const bool tableRead = ReadInterfaceCounters(rows);
-    return SumTrafficTotals(tableRead, rows, received, sent);
-}

@@ -17,16 +17,13 @@ struct InterfaceCounters {
     std::uint64_t sent = 0;
 };
 
-// Sums the counters of every interface, loopback included, whatever its type or
-// state. Both outputs are always written (0 and 0 when nothing could be read);
-// true only when the table was read and listed at least one interface.
-bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent);
-
 // The summing half of QueryTrafficTotals: 64-bit counters folded into the
-// wrapping 32-bit sums.
+// wrapping 32-bit sums. Both outputs are always written (0 and 0 when nothing
+// could be read); true only when the table was read and listed an interface.
 bool SumTrafficTotals(bool tableRead, std::span<const InterfaceCounters> rows,
                       std::uint32_t& received, std::uint32_t& sent);
 
-// Platform half: one read of every interface's counters into rows
-// (replacing what it held). False when the table could not be read.
-bool ReadInterfaceCounters(std::vector<InterfaceCounters>& rows);
+// Platform half: sums the counters of every interface, loopback included,
+// whatever its type or state, from one read of the system's table, with
+// SumTrafficTotals's results.
+bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent);

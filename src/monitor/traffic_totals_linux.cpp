@@ -113,7 +113,11 @@ bool StatsSocket::Dump(std::vector<InterfaceCounters>& rows) {
 
 }  // namespace
 
-bool ReadInterfaceCounters(std::vector<InterfaceCounters>& rows) {
+bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent) {
+    // Kept by each polling thread, so that a poll allocates nothing once the
+    // table has been seen.
     thread_local StatsSocket socket;
-    return socket.Dump(rows);
+    thread_local std::vector<InterfaceCounters> rows;
+    const bool read = socket.Dump(rows);
+    return SumTrafficTotals(read, rows, received, sent);
 }

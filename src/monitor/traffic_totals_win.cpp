@@ -9,11 +9,14 @@
 #include <iphlpapi.h>
 // clang-format on
 
-bool ReadInterfaceCounters(std::vector<InterfaceCounters>& rows) {
+bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent) {
+    // Kept by each polling thread, so that a poll allocates nothing once the
+    // table has been seen.
+    thread_local std::vector<InterfaceCounters> rows;
     rows.clear();
     MIB_IF_TABLE2* table = nullptr;
     if (GetIfTable2(&table) != NO_ERROR || table == nullptr) {
-        return false;
+        return SumTrafficTotals(false, rows, received, sent);
     }
     // Every row counts: interface indices are sparse, so the table itself is
     // the only complete list of what the machine has.
@@ -22,5 +25,5 @@ bool ReadInterfaceCounters(std::vector<InterfaceCounters>& rows) {
         rows.push_back({table->Table[i].InOctets, table->Table[i].OutOctets});
     }
     FreeMibTable(table);
-    return true;
+    return SumTrafficTotals(true, rows, received, sent);
 }

@@ -25,6 +25,3 @@ struct LampSettingsRecord {
 inline bool IsOn(int value) {
     return value == 1;
 }
-
-// The process-wide record: receive on CapsLock, send on ScrollLock until loaded.
-extern LampSettingsRecord LampSettings;

@@ -6,13 +6,27 @@
 
 namespace {
 
-// The reference keeps its lamp when the index names none.
-void SetLampFromIndex(std::atomic<CKeyboardLed*>& reference, int index,
-                      const LampIndexMapping& lamps) {
-    if (CKeyboardLed* lamp = lamps.fromIndex(index)) {
-        reference.store(lamp);
-    }
-}
+// One key of the file: an integer field of the record, or a lamp reference
+// stored as its index.
+struct SettingsKey {
+    std::string_view name;
+    std::atomic<int> LampSettingsRecord::*value;
+    std::atomic<CKeyboardLed*> LampSettingsRecord::*lamp;
+    int defaultValue;
+};
+
+// In the order they are written; the misspelt first name is what files hold.
+using R = LampSettingsRecord;
+constexpr std::array<SettingsKey, 8> kKeys{{
+    {"UseKeybordLed", &R::useKeyboardLed, nullptr, 0},
+    {"UseReceiveLed", &R::useReceiveLed, nullptr, 0},
+    {"UseSendLed", &R::useSendLed, nullptr, 0},
+    {"ReceiveLed", nullptr, &R::receiveLed, 0},
+    {"SendLed", nullptr, &R::sendLed, 0},
+    {"SerialPortNum", &R::serialPortNum, nullptr, 1},
+    {"UseSerialLed", &R::useSerialLed, nullptr, 0},
+    {"LedInversion", &R::ledInversion, nullptr, 0},
+}};
 
 std::string Decimal(int value) {
     std::array<char, 16> text{};
@@ -23,28 +37,26 @@ std::string Decimal(int value) {
 }  // namespace
 
 void LoadSettings(LampSettingsRecord& settings, SettingsStore& store,
-                  const LampIndexMapping& lamps) {
-    settings.useKeyboardLed.store(store.ReadInt("UseKeybordLed", 0));
-    settings.useReceiveLed.store(store.ReadInt("UseReceiveLed", 0));
-    settings.useSendLed.store(store.ReadInt("UseSendLed", 0));
-    SetLampFromIndex(settings.receiveLed, store.ReadInt("ReceiveLed", 0), lamps);
-    SetLampFromIndex(settings.sendLed, store.ReadInt("SendLed", 0), lamps);
-    settings.serialPortNum.store(store.ReadInt("SerialPortNum", 1));
-    settings.useSerialLed.store(store.ReadInt("UseSerialLed", 0));
-    settings.ledInversion.store(store.ReadInt("LedInversion", 0));
+                  const KeyboardLedTable& lamps) {
+    for (const SettingsKey& key : kKeys) {
+        const int value = store.ReadInt(key.name, key.defaultValue);
+        if (key.value != nullptr) {
+            (settings.*key.value).store(value);
+        } else if (CKeyboardLed* lamp = KeyboardLedFromIndex(lamps, value)) {
+            // An index that names no lamp keeps the reference as it was.
+            (settings.*key.lamp).store(lamp);
+        }
+    }
 }
 
 bool SaveSettings(const LampSettingsRecord& settings, SettingsStore& store,
-                  const LampIndexMapping& lamps) {
-    const std::array<SettingsEntry, 8> entries = {{
-        {"UseKeybordLed", Decimal(settings.useKeyboardLed.load())},
-        {"UseReceiveLed", Decimal(settings.useReceiveLed.load())},
-        {"UseSendLed", Decimal(settings.useSendLed.load())},
-        {"ReceiveLed", Decimal(lamps.toIndex(settings.receiveLed.load()))},
-        {"SendLed", Decimal(lamps.toIndex(settings.sendLed.load()))},
-        {"SerialPortNum", Decimal(settings.serialPortNum.load())},
-        {"UseSerialLed", Decimal(settings.useSerialLed.load())},
-        {"LedInversion", Decimal(settings.ledInversion.load())},
-    }};
+                  const KeyboardLedTable& lamps) {
+    std::array<SettingsEntry, kKeys.size()> entries;
+    for (std::size_t i = 0; i < kKeys.size(); ++i) {
+        const SettingsKey& key = kKeys[i];
+        const int value = key.value != nullptr ? (settings.*key.value).load()
+                                               : KeyboardLedToIndex(lamps, settings.*key.lamp);
+        entries[i] = {key.name, Decimal(value)};
+    }
     return store.Write(entries);
 }

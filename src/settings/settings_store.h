@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "lamps/keyboard_led.h"
 #include "settings/lamp_settings.h"
 
 inline constexpr std::string_view kSettingsSection = "Settings";
@@ -31,21 +32,14 @@ class SettingsStore {
     virtual bool Write(std::span<const SettingsEntry> entries) = 0;
 };
 
-// How lamp indices in the file (0 CapsLock, 1 ScrollLock, 2 NumLock) become lamps
-// and back; the program passes KeyboardLedFromIndex and KeyboardLedToIndex.
-struct LampIndexMapping {
-    CKeyboardLed* (*fromIndex)(int index);
-    int (*toIndex)(const CKeyboardLed* lamp);
-};
-
-// Reads the eight keys into settings; a lamp index that names no lamp keeps the
-// reference as it was.
+// Reads the eight keys into settings; a lamp index (0 CapsLock, 1 ScrollLock,
+// 2 NumLock) that names no lamp of lamps keeps the reference as it was.
 void LoadSettings(LampSettingsRecord& settings, SettingsStore& store,
-                  const LampIndexMapping& lamps);
+                  const KeyboardLedTable& lamps);
 // Writes the eight keys in one save, each value as held, formatted with "%d".
 // A failed save leaves settings as they are.
 bool SaveSettings(const LampSettingsRecord& settings, SettingsStore& store,
-                  const LampIndexMapping& lamps);
+                  const KeyboardLedTable& lamps);
 
 // This platform's store on the ini file at path.
 std::unique_ptr<SettingsStore> OpenIniStore(const std::filesystem::path& path);
@@ -53,6 +47,3 @@ std::unique_ptr<SettingsStore> OpenIniStore(const std::filesystem::path& path);
 // The program's ini file: "Velumin.ini" beside the executable on Windows,
 // $XDG_CONFIG_HOME/velumin/Velumin.ini on Linux.
 std::filesystem::path GetIniPath();
-// The process-wide LampSettings and the program's ini file.
-void LoadSettings();
-void SaveSettings();

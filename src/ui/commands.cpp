@@ -1,30 +1,32 @@
 // The order of steps of the tray menu's commands, shared by both builds.
 #include "ui/commands.h"
 
-#include "lamps/keyboard_led.h"
+#include "lamps/serial_port.h"
+#include "resource.h"
 #include "settings/lamp_settings.h"
+#include "settings/settings_store.h"
 #include "texts.h"
-#include "ui/dialog_slots.h"
 
-SettingsForm LoadSettingsForm(const LampSettingsRecord& settings) {
+SettingsForm LoadSettingsForm(const LampSettingsRecord& settings, const KeyboardLedTable& lamps) {
     SettingsForm form;
     form.m_useReceiveLed = settings.useReceiveLed;
     form.m_useSendLed = settings.useSendLed;
-    form.m_receiveLedIndex = KeyboardLedToIndex(settings.receiveLed);
-    form.m_sendLedIndex = KeyboardLedToIndex(settings.sendLed);
+    form.m_receiveLedIndex = KeyboardLedToIndex(lamps, settings.receiveLed);
+    form.m_sendLedIndex = KeyboardLedToIndex(lamps, settings.sendLed);
     form.m_useSerialLed = settings.useSerialLed;
     form.m_serialPortIndex = settings.serialPortNum - 1;
     form.m_ledInversion = settings.ledInversion;
     return form;
 }
 
-void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings) {
+void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings,
+                       const KeyboardLedTable& lamps) {
     settings.useReceiveLed = form.m_useReceiveLed;
     settings.useSendLed = form.m_useSendLed;
-    if (CKeyboardLed* lamp = KeyboardLedFromIndex(form.m_receiveLedIndex)) {
+    if (CKeyboardLed* lamp = KeyboardLedFromIndex(lamps, form.m_receiveLedIndex)) {
         settings.receiveLed = lamp;
     }
-    if (CKeyboardLed* lamp = KeyboardLedFromIndex(form.m_sendLedIndex)) {
+    if (CKeyboardLed* lamp = KeyboardLedFromIndex(lamps, form.m_sendLedIndex)) {
         settings.sendLed = lamp;
     }
     settings.useSerialLed = form.m_useSerialLed;
@@ -33,31 +35,8 @@ void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings) {
     settings.ledInversion = form.m_ledInversion;
 }
 
-void ToggleKeyboardLed(LampSettingsRecord& settings) {
-    settings.useKeyboardLed = IsOn(settings.useKeyboardLed) ? 0 : 1;
-}
-
-void RunSettingsCommand(LampSettingsRecord& settings, SettingsCommandHost& host) {
-    if (!AcquireDialogSlot(kSettingsSlot)) {
-        return;
-    }
-    SettingsForm form = LoadSettingsForm(settings);
-    if (host.RunSettingsDialog(form)) {
-        StoreSettingsForm(form, settings);
-        host.SaveSettings();
-        host.ApplySerialLamp();
-    }
-    ReleaseDialogSlot(kSettingsSlot);
-}
-
-void RunAboutCommand(AboutCommandHost& host) {
-    if (!AcquireDialogSlot(kAboutSlot)) {
-        return;
-    }
-    host.RunAboutDialog("Velumin Version" TEXT_VERSION "\r\n" TEXT_AUTHORSHIP
-                        "\r\n\r\n" TEXT_SITE_URL "\r\n",
-                        TEXT_PAGE_URL);
-    ReleaseDialogSlot(kAboutSlot);
+std::string AboutText() {
+    return "Velumin Version" TEXT_VERSION "\r\n" TEXT_AUTHORSHIP "\r\n\r\n" TEXT_SITE_URL "\r\n";
 }
 
 void OpenWebPage(const std::string& pageUrl, WebPageHost& host) {
@@ -66,32 +45,77 @@ void OpenWebPage(const std::string& pageUrl, WebPageHost& host) {
     }
 }
 
-namespace {
-
-// The worker first, so that nothing touches the tray icon after its removal.
-void StopEverything(ExitCommandHost& host) {
-    host.StopWorker();
-    host.ReleaseInstanceLock();
-    host.RemoveTrayIcon();
+void TrayCommands::OnCommand(int command) {
+    // Once the program is stopping there is no way back.
+    if (m_stopping) {
+        return;
+    }
+    switch (command) {
+        case IDM_SETTINGS:
+            OnSettings();
+            break;
+        case IDM_KEYBOARD_LED:
+            OnToggleKeyboardLed();
+            break;
+        case IDM_ABOUT:
+            OnAbout();
+            break;
+        case IDM_EXIT:
+            OnExit();
+            break;
+        default:
+            break;
+    }
 }
 
-}  // namespace
-
-bool RunExitCommand(ExitCommandHost& host) {
-    if (!AcquireDialogSlot(kExitSlot)) {
-        return false;
+void TrayCommands::OnSettings() {
+    if (!AcquireDialogSlot(m_dialogBusy, kSettingsSlot)) {
+        return;
     }
-    if (!host.AskExit(TEXT_EXIT_QUESTION)) {
-        ReleaseDialogSlot(kExitSlot);
-        return false;
+    SettingsForm form = LoadSettingsForm(m_settings, m_lamps);
+    if (m_shell.ShowSettings(form)) {
+        StoreSettingsForm(form, m_settings, m_lamps);
+        SaveSettings(m_settings, m_store, m_lamps);
+        ApplySerialLamp(m_port, m_settings);
     }
-    StopEverything(host);
-    ReleaseDialogSlot(kExitSlot);
-    host.EndHost();
-    return true;
+    ReleaseDialogSlot(m_dialogBusy, kSettingsSlot);
 }
 
-void RunOrderlyStop(ExitCommandHost& host) {
-    StopEverything(host);
-    host.EndHost();
+void TrayCommands::OnToggleKeyboardLed() {
+    m_settings.useKeyboardLed = IsOn(m_settings.useKeyboardLed) ? 0 : 1;
+}
+
+bool TrayCommands::KeyboardLedChecked() const {
+    return IsOn(m_settings.useKeyboardLed);
+}
+
+void TrayCommands::OnAbout() {
+    if (!AcquireDialogSlot(m_dialogBusy, kAboutSlot)) {
+        return;
+    }
+    m_shell.ShowAbout(AboutText(), TEXT_PAGE_URL);
+    ReleaseDialogSlot(m_dialogBusy, kAboutSlot);
+}
+
+void TrayCommands::OnExit() {
+    if (!AcquireDialogSlot(m_dialogBusy, kExitSlot)) {
+        return;
+    }
+    const bool yes = m_shell.Ask(TEXT_EXIT_QUESTION);
+    ReleaseDialogSlot(m_dialogBusy, kExitSlot);
+    if (yes) {
+        OrderlyStop();
+    }
+}
+
+void TrayCommands::OrderlyStop() {
+    if (m_stopping) {
+        return;
+    }
+    m_stopping = true;
+    // The worker first, so that nothing touches the tray icon after its removal.
+    m_workerStopped = m_shell.StopWorker();
+    m_shell.ReleaseInstanceLock();
+    m_shell.RemoveTrayIcon();
+    m_shell.EndHost();
 }

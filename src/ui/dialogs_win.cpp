@@ -29,18 +29,6 @@ std::wstring WideFromUtf8(const std::string& text) {
     return wide;
 }
 
-std::string Utf8FromWide(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
-    return narrow;
-}
-
 bool AskYesNo(HWND owner, const std::string& question) {
     const int answer =
         MessageBoxW(owner, WideFromUtf8(question).c_str(), WideFromUtf8(TEXT_APP_TITLE).c_str(),

@@ -22,7 +22,6 @@
 namespace {
 
 constexpr int kCancelId = 2;
-constexpr int kPortCount = 20;
 
 QString IdName(int id) {
     return QString::number(id);
@@ -115,7 +114,7 @@ std::unique_ptr<QDialog> CreateSettingsDialog(const SettingsForm& form) {
     const QStringList keys{QStringLiteral(TEXT_KEY_CAPS), QStringLiteral(TEXT_KEY_SCROLL),
                            QStringLiteral(TEXT_KEY_NUM)};
     QStringList ports;
-    for (int port = 1; port <= kPortCount; ++port) {
+    for (int port = 1; port <= kSerialPortCount; ++port) {
         ports << QString::fromStdString(SerialPortDeviceName(port));
     }
 

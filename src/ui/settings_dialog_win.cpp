@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "lamps/serial_port.h"
 #include "resource.h"
 #include "texts.h"
 #include "ui/dialogs_win.h"
@@ -50,8 +51,8 @@ void FillLists(HWND dialog) {
             AddListEntry(dialog, id, key);
         }
     }
-    for (int port = 1; port <= 20; ++port) {
-        AddListEntry(dialog, IDC_PORT_LIST, "COM" + std::to_string(port));
+    for (int port = 1; port <= kSerialPortCount; ++port) {
+        AddListEntry(dialog, IDC_PORT_LIST, SerialPortDeviceName(port));
     }
 }
 

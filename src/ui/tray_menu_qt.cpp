@@ -6,57 +6,16 @@
 #include <QCursor>
 #include <QEvent>
 #include <QMenu>
+#include <QMetaObject>
 #include <QMouseEvent>
 #include <QString>
 #include <QSystemTrayIcon>
 
-#include "lamps/serial_port.h"
 #include "resource.h"
-#include "settings/lamp_settings.h"
-#include "settings/settings_store.h"
 #include "texts.h"
-#include "ui/about_dialog_qt.h"
 #include "ui/commands.h"
-#include "ui/settings_dialog_qt.h"
 
 namespace {
-
-class QtSettingsCommandHost final : public SettingsCommandHost {
-  public:
-    bool RunSettingsDialog(SettingsForm& form) override { return ::RunSettingsDialog(form); }
-    void SaveSettings() override { ::SaveSettings(); }
-    void ApplySerialLamp() override { ::ApplySerialLamp(); }
-};
-
-class QtAboutCommandHost final : public AboutCommandHost {
-  public:
-    void RunAboutDialog(const std::string& aboutText, const std::string& pageUrl) override {
-        ::RunAboutDialog(aboutText, pageUrl);
-    }
-};
-
-void RunTrayCommand(int command, ExitCommandHost& exitHost) {
-    switch (command) {
-        case IDM_SETTINGS: {
-            QtSettingsCommandHost host;
-            RunSettingsCommand(LampSettings, host);
-            break;
-        }
-        case IDM_KEYBOARD_LED:
-            ToggleKeyboardLed(LampSettings);
-            break;
-        case IDM_ABOUT: {
-            QtAboutCommandHost host;
-            RunAboutCommand(host);
-            break;
-        }
-        case IDM_EXIT:
-            RunExitCommand(exitHost);
-            break;
-        default:
-            break;
-    }
-}
 
 // Qt's XEmbed tray icon turns a second right press soon after the first into a
 // double click, which it drops; a user clicking again would get no menu.
@@ -79,46 +38,16 @@ class RightDoubleClickAsPress final : public QObject {
     QSystemTrayIcon& m_icon;
 };
 
-// A chosen command on its way to the event loop.
-class TrayCommandEvent final : public QEvent {
-  public:
-    static QEvent::Type Type() {
-        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-        return type;
-    }
-    explicit TrayCommandEvent(int command) : QEvent(Type()), m_command(command) {}
-    int Command() const { return m_command; }
-
-  private:
-    int m_command;
-};
-
-// Runs the commands posted to it, one per event, once the menu has closed.
-class TrayCommandRunner final : public QObject {
-  public:
-    TrayCommandRunner(ExitCommandHost& exitHost, QObject* parent)
-        : QObject(parent), m_exitHost(exitHost) {}
-
-  protected:
-    bool event(QEvent* event) override {
-        if (event->type() != TrayCommandEvent::Type()) {
-            return QObject::event(event);
-        }
-        RunTrayCommand(static_cast<TrayCommandEvent*>(event)->Command(), m_exitHost);
-        return true;
-    }
-
-  private:
-    ExitCommandHost& m_exitHost;
-};
-
 // Built afresh at each opening, so the check mark is never stale.
-void OpenTrayMenu(TrayCommandRunner& runner) {
-    QMenu* menu = CreateTrayMenu(IsOn(LampSettings.useKeyboardLed)).release();
+void OpenTrayMenu(QSystemTrayIcon& icon, TrayCommands& commands) {
+    QMenu* menu = CreateTrayMenu(commands.KeyboardLedChecked()).release();
     QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-    QObject::connect(menu, &QMenu::triggered, menu, [&runner](QAction* action) {
-        // Posted, so the command runs after the menu has closed.
-        QCoreApplication::postEvent(&runner, new TrayCommandEvent(action->data().toInt()));
+    QObject::connect(menu, &QMenu::triggered, menu, [&icon, &commands](QAction* action) {
+        // Queued, so the command runs after the menu has closed; dropped when
+        // the icon has gone meanwhile.
+        QMetaObject::invokeMethod(
+            &icon, [&commands, command = action->data().toInt()] { commands.OnCommand(command); },
+            Qt::QueuedConnection);
     });
     menu->popup(QCursor::pos());
 }
@@ -146,12 +75,11 @@ std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked) {
     return menu;
 }
 
-void InstallTrayMenu(QSystemTrayIcon& icon, ExitCommandHost& exitHost) {
-    auto* runner = new TrayCommandRunner(exitHost, &icon);
-    QObject::connect(&icon, &QSystemTrayIcon::activated, runner,
-                     [runner](QSystemTrayIcon::ActivationReason reason) {
+void InstallTrayMenu(QSystemTrayIcon& icon, TrayCommands& commands) {
+    QObject::connect(&icon, &QSystemTrayIcon::activated, &icon,
+                     [&icon, &commands](QSystemTrayIcon::ActivationReason reason) {
                          if (reason == QSystemTrayIcon::Context) {
-                             OpenTrayMenu(*runner);
+                             OpenTrayMenu(icon, commands);
                          }
                      });
     QCoreApplication::instance()->installEventFilter(new RightDoubleClickAsPress(icon));

@@ -3,9 +3,9 @@
 
 #include <memory>
 
-class ExitCommandHost;
 class QMenu;
 class QSystemTrayIcon;
+class TrayCommands;
 
 // The popup with its four commands (each action's objectName is its command
 // id), the keyboard item checked as given.
@@ -13,6 +13,5 @@ std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked);
 
 // Opens the menu on a right click on icon, at the pointer, with the keyboard
 // item's check taken from the settings at each opening; other clicks open
-// nothing. A chosen command runs once the menu has closed; Exit ends through
-// exitHost.
-void InstallTrayMenu(QSystemTrayIcon& icon, ExitCommandHost& exitHost);
+// nothing. A chosen command runs through commands once the menu has closed.
+void InstallTrayMenu(QSystemTrayIcon& icon, TrayCommands& commands);

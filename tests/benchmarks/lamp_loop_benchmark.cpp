@@ -31,7 +31,9 @@ class QuietLockKeys final : public LockKeyDriver {
 
 class QuietTray final : public TrayLamp {
   public:
+    void Add() override {}
     void Show(TrayLampState /*state*/) override {}
+    void Remove() override {}
 };
 
 class SteppingTraffic final : public TrafficSource {

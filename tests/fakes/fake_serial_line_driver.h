@@ -16,10 +16,9 @@ namespace fakes {
 // Handles are never reused, so a drive through a stale handle is always seen.
 class FakeSerialLineDriver : public SerialLineDriver {
   public:
-    SerialHandle OpenPort(int portNumber, int baudRate, int parity, int stopBits) override {
+    SerialHandle OpenPort(int portNumber) override {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        Record("open " + std::to_string(portNumber) + " " + std::to_string(baudRate) + " " +
-               std::to_string(parity) + " " + std::to_string(stopBits));
+        Record("open " + std::to_string(portNumber));
         if (missingPorts.count(portNumber) != 0) {
             return 0;
         }
@@ -36,7 +35,7 @@ class FakeSerialLineDriver : public SerialLineDriver {
         }
     }
 
-    void EscapeCommFunction(SerialHandle handle, int code) override {
+    void DriveLine(SerialHandle handle, int code) override {
         // Gives a racing close the chance to slip in between the caller's
         // test of the handle and its use.
         std::this_thread::yield();
@@ -48,8 +47,7 @@ class FakeSerialLineDriver : public SerialLineDriver {
         }
     }
 
-    // Every call in order: "open <port> <baud> <parity> <stop>", "close", or
-    // the line code's name.
+    // Every call in order: "open <port>", "close", or the line code's name.
     std::vector<std::string> Calls() const {
         const std::lock_guard<std::mutex> lock(m_mutex);
         return m_calls;

@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "lamps/serial_port.h"
 #include "resource.h"
 #include "ui/settings_form.h"
 
@@ -14,7 +15,7 @@ class FakeSettingsControls final : public SettingsControls {
     void SetCheck(int id, bool checked) override { checks[id] = checked ? 1 : 0; }
     int GetSelection(int id) override { return selections.contains(id) ? selections[id] : -1; }
     void SetSelection(int id, int index) override {
-        const int count = id == IDC_PORT_LIST ? 20 : 3;
+        const int count = id == IDC_PORT_LIST ? kSerialPortCount : 3;
         selections[id] = index >= 0 && index < count ? index : -1;
     }
     void SetEnabled(int id, bool isEnabled) override { enabled[id] = isEnabled; }

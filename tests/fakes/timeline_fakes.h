@@ -65,8 +65,8 @@ class TimelineLockKeys final : public FakeLockKeyDriver {
 class TimelineSerialLines final : public FakeSerialLineDriver {
   public:
     explicit TimelineSerialLines(Timeline& timeline) : m_timeline(timeline) { recordCalls = false; }
-    void EscapeCommFunction(SerialHandle handle, int code) override {
-        FakeSerialLineDriver::EscapeCommFunction(handle, code);
+    void DriveLine(SerialHandle handle, int code) override {
+        FakeSerialLineDriver::DriveLine(handle, code);
         m_timeline.Add(CodeName(code));
     }
 
@@ -77,6 +77,8 @@ class TimelineSerialLines final : public FakeSerialLineDriver {
 class TimelineTray final : public TrayLamp {
   public:
     explicit TimelineTray(Timeline& timeline) : m_timeline(timeline) {}
+    void Add() override { m_timeline.Add("tray added"); }
+    void Remove() override { m_timeline.Add("tray removed"); }
     void Show(TrayLampState state) override {
         static const char* const names[] = {"Idle", "Receive", "Send", "Both"};
         m_timeline.Add(std::string("tray ") + names[static_cast<int>(state)]);

@@ -142,33 +142,24 @@ TEST(KeyboardLed, EachOfThreeLampsGivesBackItsOwnKey) {
     EXPECT_EQ(keyboard.Lock(kVirtualKeyNumLock), 1);
 }
 
-TEST(KeyboardLedIndex, MapsTheThreeLampsInTheListOrder) {
-    EXPECT_EQ(KeyboardLedFromIndex(0), &capsLockLed);
-    EXPECT_EQ(KeyboardLedFromIndex(1), &scrollLockLed);
-    EXPECT_EQ(KeyboardLedFromIndex(2), &numLockLed);
-    for (const int index : {0, 1, 2}) {
-        EXPECT_EQ(KeyboardLedToIndex(KeyboardLedFromIndex(index)), index);
-    }
-}
-
-TEST(KeyboardLedIndex, AnIndexOutsideTheListLeavesTheCallersLamp) {
-    for (const int index : {-1, 3, 4, INT_MIN, INT_MAX}) {
-        EXPECT_EQ(KeyboardLedFromIndex(index), nullptr) << index;
-        // How every caller applies an index: only a lamp replaces the one it has.
-        std::atomic<CKeyboardLed*> sendLed{&numLockLed};
-        if (CKeyboardLed* lamp = KeyboardLedFromIndex(index)) {
-            sendLed = lamp;
-        }
-        EXPECT_EQ(KeyboardLedToIndex(sendLed), 2) << index;
-    }
-}
-
-TEST(KeyboardLedIndex, ALampThatIsNoneOfTheThreeHasNoIndex) {
+TEST(KeyboardLedIndex, MapsTheThreeLampsInTheListOrderAndNothingElse) {
     FakeLockKeyDriver keyboard;
+    CKeyboardLed caps(kVirtualKeyCapsLock, keyboard);
+    CKeyboardLed scroll(kVirtualKeyScrollLock, keyboard);
+    CKeyboardLed num(kVirtualKeyNumLock, keyboard);
     const CKeyboardLed other(kVirtualKeyCapsLock, keyboard);
-    EXPECT_EQ(KeyboardLedToIndex(&other), -1);
-    EXPECT_EQ(KeyboardLedToIndex(nullptr), -1);
-    EXPECT_EQ(KeyboardLedFromIndex(KeyboardLedToIndex(&other)), nullptr);
+    const KeyboardLedTable lamps = {&caps, &scroll, &num};
+    EXPECT_EQ(KeyboardLedFromIndex(lamps, 0), &caps);
+    EXPECT_EQ(KeyboardLedFromIndex(lamps, 1), &scroll);
+    EXPECT_EQ(KeyboardLedFromIndex(lamps, 2), &num);
+    for (const int index : {0, 1, 2}) {
+        EXPECT_EQ(KeyboardLedToIndex(lamps, KeyboardLedFromIndex(lamps, index)), index);
+    }
+    for (const int index : {-1, 3, 4, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(KeyboardLedFromIndex(lamps, index), nullptr) << index;
+    }
+    EXPECT_EQ(KeyboardLedToIndex(lamps, &other), -1);
+    EXPECT_EQ(KeyboardLedToIndex(lamps, nullptr), -1);
 }
 
 }  // namespace

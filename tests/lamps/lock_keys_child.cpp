@@ -1,7 +1,7 @@
 // Holds the process-wide lamps for a lock-key test: sets the lamps it is told
 // to, reports what they read, and ends normally once the test answers.
 // Usage: lock_keys_child <socket fd> <three of 0, 1 or - for CapsLock, ScrollLock, NumLock>
-#include "lamps/keyboard_led.h"
+#include "app/program.h"
 
 #include <unistd.h>
 

@@ -64,20 +64,20 @@ class SerialLampTest : public ::testing::Test {
 TEST_F(SerialLampTest, ApplyOpensAt9600N1AndSetsDtrThenRtsIdle) {
     SetSettings(1, 3, 0);
     ApplySerialLamp(*port, settings);
-    EXPECT_THAT(driver.Calls(), ElementsAre("open 3 9600 0 0", "CLRDTR", "CLRRTS"));
-    EXPECT_NE(port->GetHandle(), 0);
+    EXPECT_THAT(driver.Calls(), ElementsAre("open 3", "CLRDTR", "CLRRTS"));
+    EXPECT_TRUE(port->IsOpen());
 }
 
 TEST_F(SerialLampTest, ApplyWithInversionSetsBothLinesForIdle) {
     SetSettings(1, 20, 1);
     ApplySerialLamp(*port, settings);
-    EXPECT_THAT(driver.Calls(), ElementsAre("open 20 9600 0 0", "SETDTR", "SETRTS"));
+    EXPECT_THAT(driver.Calls(), ElementsAre("open 20", "SETDTR", "SETRTS"));
 }
 
 TEST_F(SerialLampTest, ApplyWithOddInversionUsesNormalLevels) {
     SetSettings(1, 2, 5);
     ApplySerialLamp(*port, settings);
-    EXPECT_THAT(driver.Calls(), ElementsAre("open 2 9600 0 0", "CLRDTR", "CLRRTS"));
+    EXPECT_THAT(driver.Calls(), ElementsAre("open 2", "CLRDTR", "CLRRTS"));
 }
 
 TEST_F(SerialLampTest, SerialLampOffOrPortZeroOpensNothing) {
@@ -88,17 +88,15 @@ TEST_F(SerialLampTest, SerialLampOffOrPortZeroOpensNothing) {
     SetSettings(1, 0, 0);
     ApplySerialLamp(*port, settings);
     EXPECT_THAT(driver.Calls(), IsEmpty());
-    EXPECT_EQ(port->GetHandle(), 0);
+    EXPECT_FALSE(port->IsOpen());
 }
 
 TEST_F(SerialLampTest, EveryApplyClosesAndReopensEvenWhenNothingChanged) {
     SetSettings(1, 4, 0);
     ApplySerialLamp(*port, settings);
-    const SerialHandle first = port->GetHandle();
     ApplySerialLamp(*port, settings);
-    EXPECT_THAT(driver.Calls(), ElementsAre("open 4 9600 0 0", "CLRDTR", "CLRRTS", "close",
-                                            "open 4 9600 0 0", "CLRDTR", "CLRRTS"));
-    EXPECT_NE(port->GetHandle(), first);
+    EXPECT_THAT(driver.Calls(),
+                ElementsAre("open 4", "CLRDTR", "CLRRTS", "close", "open 4", "CLRDTR", "CLRRTS"));
     EXPECT_EQ(driver.OpenCount(), 1U);
     EXPECT_EQ(driver.Faults(), 0);
 }
@@ -110,7 +108,7 @@ TEST_F(SerialLampTest, SwitchingTheLampOffClosesWithoutDrivingALine) {
     settings.useSerialLed = 0;
     ApplySerialLamp(*port, settings);
     EXPECT_THAT(driver.Calls(), ElementsAre("close"));
-    EXPECT_EQ(port->GetHandle(), 0);
+    EXPECT_FALSE(port->IsOpen());
 }
 
 TEST_F(SerialLampTest, MovingToAnotherPortClosesTheOldOneFirst) {
@@ -119,7 +117,7 @@ TEST_F(SerialLampTest, MovingToAnotherPortClosesTheOldOneFirst) {
     driver.ClearCalls();
     settings.serialPortNum = 9;
     ApplySerialLamp(*port, settings);
-    EXPECT_THAT(driver.Calls(), ElementsAre("close", "open 9 9600 0 0", "CLRDTR", "CLRRTS"));
+    EXPECT_THAT(driver.Calls(), ElementsAre("close", "open 9", "CLRDTR", "CLRRTS"));
     EXPECT_EQ(driver.OpenCount(), 1U);
 }
 
@@ -127,13 +125,13 @@ TEST_F(SerialLampTest, DeviceThatCannotBeOpenedLeavesALampThatIsNeverDriven) {
     driver.missingPorts = {7};
     SetSettings(1, 7, 0);
     ApplySerialLamp(*port, settings);
-    EXPECT_THAT(driver.Calls(), ElementsAre("open 7 9600 0 0"));
-    EXPECT_EQ(port->GetHandle(), 0);
+    EXPECT_THAT(driver.Calls(), ElementsAre("open 7"));
+    EXPECT_FALSE(port->IsOpen());
 
     DriveSerialLamp(*port, settings, kDtrActive);
     DriveSerialLamp(*port, settings, kRtsIdle);
     port->DriveLine(kSetRts);
-    EXPECT_THAT(driver.Calls(), ElementsAre("open 7 9600 0 0"));
+    EXPECT_THAT(driver.Calls(), ElementsAre("open 7"));
 }
 
 TEST_F(SerialLampTest, WorkerCyclesDriveActiveThenBothIdleLevels) {
@@ -178,7 +176,7 @@ TEST_F(SerialLampTest, WorkerReadsTheSwitchAndInversionAtEveryDrive) {
 }
 
 TEST_F(SerialLampTest, NewPortIsClosedAndNeverDriven) {
-    EXPECT_EQ(port->GetHandle(), 0);
+    EXPECT_FALSE(port->IsOpen());
     port->DriveLine(kSetDtr);
     settings.useSerialLed = 1;
     DriveSerialLamp(*port, settings, kRtsActive);
@@ -195,11 +193,11 @@ TEST_F(SerialLampTest, DestructionClosesAnOpenPortWithoutDrivingALine) {
     EXPECT_EQ(driver.OpenCount(), 0U);
 }
 
-TEST_F(SerialLampTest, OpeningAnOpenPortDoesNotLeakTheFirstDevice) {
-    ASSERT_TRUE(port->Open(1, 9600, 0, 0));
-    ASSERT_TRUE(port->Open(2, 9600, 0, 0));
+TEST_F(SerialLampTest, ReopeningAnOpenPortDoesNotLeakTheFirstDevice) {
+    ASSERT_TRUE(port->Reopen(1, kClrDtr, kClrRts));
+    ASSERT_TRUE(port->Reopen(2, kClrDtr, kClrRts));
     EXPECT_EQ(driver.OpenCount(), 1U);
-    EXPECT_FALSE(port->Open(0, 9600, 0, 0));
+    EXPECT_FALSE(port->Reopen(0, kClrDtr, kClrRts));
     EXPECT_EQ(driver.OpenCount(), 0U);
     EXPECT_EQ(driver.Faults(), 0);
 }

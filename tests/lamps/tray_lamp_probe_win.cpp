@@ -20,18 +20,20 @@ constexpr wchar_t kHostClass[] = L"VeluminTrayProbeHost";
 enum HostCommand : WPARAM { kAdd, kRemove, kQuit };
 constexpr UINT kRunCommand = WM_APP + 1;
 
+WinTrayLamp* tray = nullptr;
+
 LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == TaskbarCreatedMessage()) {
-        AddTrayIconAgain();
+    if (message == TaskbarCreatedMessage() && tray != nullptr) {
+        tray->AddAgain();
         return 0;
     }
     if (message == kRunCommand) {
         switch (wParam) {
             case kAdd:
-                AddTrayIcon(window);
+                tray->Add();
                 break;
             case kRemove:
-                RemoveTrayIcon();
+                tray->Remove();
                 break;
             default:
                 PostQuitMessage(0);
@@ -61,13 +63,13 @@ void ReadCommands(HWND host) {
         } else if (command == "remove") {
             SendMessageW(host, kRunCommand, kRemove, 0);
         } else if (command == "idle") {
-            ShowTrayLamp(TrayLampState::Idle);
+            tray->Show(TrayLampState::Idle);
         } else if (command == "receive") {
-            ShowTrayLamp(TrayLampState::Receive);
+            tray->Show(TrayLampState::Receive);
         } else if (command == "send") {
-            ShowTrayLamp(TrayLampState::Send);
+            tray->Show(TrayLampState::Send);
         } else if (command == "both") {
-            ShowTrayLamp(TrayLampState::Both);
+            tray->Show(TrayLampState::Both);
         } else if (command == "quit") {
             break;
         } else {
@@ -93,6 +95,8 @@ int RunHost() {
         Reply("no window");
         return 1;
     }
+    WinTrayLamp lamp(host);
+    tray = &lamp;
     Reply("ready");
     std::thread(ReadCommands, host).detach();
     MSG message;

@@ -28,10 +28,11 @@ class TrayLampQt : public ::testing::Test {
         unsetenv("DBUS_SESSION_BUS_ADDRESS");
         m_app = std::make_unique<QApplication>(m_argc, m_argv);
         m_tray = std::make_unique<testsupport::TrayArea>(m_desktop->Display());
+        m_lamp = std::make_unique<QtTrayLamp>();
     }
 
     void TearDown() override {
-        RemoveTrayIcon();
+        m_lamp.reset();
         m_tray.reset();
         m_app.reset();
         m_desktop.reset();
@@ -53,13 +54,14 @@ class TrayLampQt : public ::testing::Test {
     }
 
     // Switches the way the worker does: from a thread of its own.
-    static void ShowFromWorker(TrayLampState state) {
-        std::thread([state] { ShowTrayLamp(state); }).join();
+    void ShowFromWorker(TrayLampState state) {
+        std::thread([this, state] { m_lamp->Show(state); }).join();
     }
 
     std::unique_ptr<testsupport::VirtualDesktop> m_desktop;
     std::unique_ptr<QApplication> m_app;
     std::unique_ptr<testsupport::TrayArea> m_tray;
+    std::unique_ptr<QtTrayLamp> m_lamp;
 
   private:
     int m_argc = 1;
@@ -69,8 +71,8 @@ class TrayLampQt : public ::testing::Test {
 
 TEST_F(TrayLampQt, DocksShowingIdleSwitchesEveryPictureAndLeavesOnRemoval) {
     StartApplication(true);
-    const QSystemTrayIcon& icon = AddTrayIcon();
-    EXPECT_EQ(icon.toolTip().toStdString(), "VELUMIN");
+    m_lamp->Add();
+    EXPECT_EQ(m_lamp->Icon()->toolTip().toStdString(), "VELUMIN");
     ASSERT_TRUE(ShowsPicture("Idle"));
 
     ShowFromWorker(TrayLampState::Receive);
@@ -82,28 +84,26 @@ TEST_F(TrayLampQt, DocksShowingIdleSwitchesEveryPictureAndLeavesOnRemoval) {
     ShowFromWorker(TrayLampState::Idle);
     EXPECT_TRUE(ShowsPicture("Idle"));
 
-    // A second add keeps the one icon.
-    EXPECT_EQ(&AddTrayIcon(), &icon);
-    RemoveTrayIcon();
+    m_lamp->Remove();
     EXPECT_TRUE(ShowsPicture("none"));
 }
 
 TEST_F(TrayLampQt, SwitchesRacingTheRemovalAreDropped) {
     StartApplication(true);
-    AddTrayIcon();
+    m_lamp->Add();
     ASSERT_TRUE(ShowsPicture("Idle"));
 
     std::atomic<bool> stop{false};
-    std::thread worker([&stop] {
+    std::thread worker([this, &stop] {
         while (!stop) {
-            ShowTrayLamp(TrayLampState::Both);
-            ShowTrayLamp(TrayLampState::Idle);
+            m_lamp->Show(TrayLampState::Both);
+            m_lamp->Show(TrayLampState::Idle);
         }
     });
     for (int i = 0; i < 20; ++i) {
         QCoreApplication::processEvents();
     }
-    RemoveTrayIcon();
+    m_lamp->Remove();
     stop = true;
     worker.join();
     // Whatever was still queued must neither touch the removed icon nor bring
@@ -115,7 +115,7 @@ TEST_F(TrayLampQt, SwitchesRacingTheRemovalAreDropped) {
 
 TEST_F(TrayLampQt, ComesBackWithItsPictureWhenTheTrayHostRestarts) {
     StartApplication(true);
-    AddTrayIcon();
+    m_lamp->Add();
     ASSERT_TRUE(ShowsPicture("Idle"));
     ShowFromWorker(TrayLampState::Receive);
     ASSERT_TRUE(ShowsPicture("Receive"));
@@ -130,7 +130,7 @@ TEST_F(TrayLampQt, ComesBackWithItsPictureWhenTheTrayHostRestarts) {
 
 TEST_F(TrayLampQt, DocksWhenTheTrayHostStartsAfterTheIcon) {
     StartApplication(false);
-    AddTrayIcon();
+    m_lamp->Add();
     ShowFromWorker(TrayLampState::Both);
     QCoreApplication::processEvents();
 

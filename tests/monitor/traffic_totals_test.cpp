@@ -43,11 +43,4 @@ TEST(TrafficTotalsSum, CounterThatWrapsChangesTheSum) {
     EXPECT_NE(before, after);
 }
 
-TEST(TrafficTotalsQuery, RealTableListsAtLeastOneInterface) {
-    std::uint32_t received = 0;
-    std::uint32_t sent = 0;
-    // Every machine lists at least its loopback interface.
-    EXPECT_TRUE(QueryTrafficTotals(received, sent));
-}
-
 }  // namespace

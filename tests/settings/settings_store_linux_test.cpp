@@ -25,9 +25,9 @@
 
 namespace {
 
-using settingstest::kTestLamps;
 using settingstest::Lamp;
 using settingstest::ReadBytes;
+using settingstest::TestLamps;
 using settingstest::WriteBytes;
 
 namespace fs = std::filesystem;
@@ -149,10 +149,10 @@ class SettingsLinuxFile : public settingstest::TempDirTest {
     }
 
     static bool Save(const fs::path& ini, const LampSettingsRecord& settings) {
-        return SaveSettings(settings, *OpenIniStore(ini), kTestLamps);
+        return SaveSettings(settings, *OpenIniStore(ini), TestLamps());
     }
     static void Load(const fs::path& ini, LampSettingsRecord& settings) {
-        LoadSettings(settings, *OpenIniStore(ini), kTestLamps);
+        LoadSettings(settings, *OpenIniStore(ini), TestLamps());
     }
 };
 

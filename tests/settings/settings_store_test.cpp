@@ -13,10 +13,10 @@
 
 namespace {
 
-using settingstest::kTestLamps;
 using settingstest::Lamp;
 using settingstest::NonBlankLines;
 using settingstest::ReadBytes;
+using settingstest::TestLamps;
 using settingstest::WriteBytes;
 using ::testing::ElementsAre;
 
@@ -26,10 +26,10 @@ class SettingsFile : public settingstest::TempDirTest {
 
     // Loads from the file into a record that starts with the values held before loading.
     void Load(LampSettingsRecord& settings) {
-        LoadSettings(settings, *OpenIniStore(Ini()), kTestLamps);
+        LoadSettings(settings, *OpenIniStore(Ini()), TestLamps());
     }
     bool Save(const LampSettingsRecord& settings) {
-        return SaveSettings(settings, *OpenIniStore(Ini()), kTestLamps);
+        return SaveSettings(settings, *OpenIniStore(Ini()), TestLamps());
     }
     int Read(std::string_view key, int defaultValue) {
         return OpenIniStore(Ini())->ReadInt(key, defaultValue);

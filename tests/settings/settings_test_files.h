@@ -14,33 +14,25 @@
 #include <string_view>
 #include <vector>
 
+#include "fakes/fake_lock_key_driver.h"
 #include "lamps/keyboard_led.h"
 #include "settings/settings_store.h"
 
 namespace settingstest {
 
-// Three distinct lamp addresses that are only ever compared, never used, so the
-// tests need no lock-key driver: index 0, 1, 2 as in the program.
+// Three lamps on an in-memory keyboard, index 0, 1, 2 as in the program.
+inline const KeyboardLedTable& TestLamps() {
+    static FakeLockKeyDriver keyboard;
+    static CKeyboardLed caps(kVirtualKeyCapsLock, keyboard);
+    static CKeyboardLed scroll(kVirtualKeyScrollLock, keyboard);
+    static CKeyboardLed num(kVirtualKeyNumLock, keyboard);
+    static const KeyboardLedTable lamps = {&caps, &scroll, &num};
+    return lamps;
+}
+
 inline CKeyboardLed* Lamp(int index) {
-    alignas(CKeyboardLed) static std::array<std::array<std::byte, sizeof(CKeyboardLed)>, 3>
-        storage{};
-    return reinterpret_cast<CKeyboardLed*>(storage.at(static_cast<std::size_t>(index)).data());
+    return TestLamps().at(static_cast<std::size_t>(index));
 }
-
-inline CKeyboardLed* LampFromIndex(int index) {
-    return index >= 0 && index <= 2 ? Lamp(index) : nullptr;
-}
-
-inline int LampToIndex(const CKeyboardLed* lamp) {
-    for (int i = 0; i < 3; ++i) {
-        if (lamp == Lamp(i)) {
-            return i;
-        }
-    }
-    return -1;
-}
-
-inline constexpr LampIndexMapping kTestLamps = {&LampFromIndex, &LampToIndex};
 
 inline void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
