@@ -36,14 +36,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp 4>"$work/display" </dev/null >/dev/null 2>&1 &
-pids+=($!)
-until [ -s "$work/display" ]; do sleep 0.01; done
-export DISPLAY=":$(head -n1 "$work/display")"
-trayer --edge top --align left --widthtype pixel --width 160 --heighttype pixel --height 32 \
-    </dev/null >/dev/null 2>&1 &
-pids+=($!)
-until xwininfo -root -tree 2>/dev/null | grep -q '"panel"'; do sleep 0.01; done
+. scripts/virtual-desktop.sh
+start_virtual_desktop "$work"
+pids+=("$xvfb_pid" "$trayer_pid")
 panel=$(xwininfo -root -tree | awk '/"panel"/ {print $1; exit}')
 docked() { [ "$(xwininfo -id "$panel" -children | grep -cE '^ +0x')" -gt "$1" ]; }
 before=$(xwininfo -id "$panel" -children | grep -cE '^ +0x' || true)

@@ -34,24 +34,8 @@ stop_all() {
 trap stop_all EXIT
 trap 'exit 0' INT TERM
 
-# Xvfb writes the number of the display it has chosen once it accepts clients.
-setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null \
-    >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-until [ -s "$work/display" ]; do
-    kill -0 "$xvfb_pid" 2>/dev/null || { echo "Xvfb did not start, see $work/xvfb.log" >&2; exit 1; }
-    sleep 0.1
-done
-DISPLAY=":$(head -n1 "$work/display")"
-export DISPLAY
-
-setsid trayer --edge top --align left --widthtype pixel --width 160 --heighttype pixel --height 32 \
-    --iconspacing 0 --transparent false --tint 0x404040 </dev/null >"$work/trayer.log" 2>&1 &
-trayer_pid=$!
-until xwininfo -root -tree 2>/dev/null | grep -q '("panel" "trayer")'; do
-    kill -0 "$trayer_pid" 2>/dev/null || { echo "trayer did not start, see $work/trayer.log" >&2; exit 1; }
-    sleep 0.1
-done
+. scripts/virtual-desktop.sh
+start_virtual_desktop "$work"
 
 setsid "$program" </dev/null >"$work/velumin.log" 2>&1 &
 velumin_pid=$!
