@@ -98,8 +98,7 @@ INT_PTR WinShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
             reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~static_cast<UINT>(SWP_SHOWWINDOW);
             return FALSE;
         case WM_COMMAND:
-            // IDOK and IDCANCEL, which the dialog manager sends for Enter and
-            // Escape, name no command and are ignored like every other id.
+            // Any id that names no command (IDOK and IDCANCEL among them) is ignored.
             m_program.Commands().OnCommand(LOWORD(wParam));
             return TRUE;
         case WM_CLOSE:
@@ -125,9 +124,27 @@ INT_PTR WinShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+// The host window, once it exists, for the key filter.
+HWND hostWindow = nullptr;
+
+// Sees the host's messages before the dialog manager does. The host is the
+// foreground window whenever its menu opens, and its focus sits on its hidden
+// button 1011: Enter would press it (Settings) and Escape would cancel the host.
+// The Settings and About dialogs and the question keep their own keys.
+LRESULT CALLBACK HostKeyFilter(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && message->message == WM_KEYDOWN &&
+        (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE) && hostWindow != nullptr &&
+        GetAncestor(message->hwnd, GA_ROOT) == hostWindow) {
+        return TRUE;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 INT_PTR CALLBACK HostDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
+        hostWindow = window;
     }
     auto* shell = reinterpret_cast<WinShell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     return shell != nullptr ? shell->HandleMessage(window, message, wParam, lParam) : FALSE;
@@ -137,8 +154,11 @@ INT_PTR CALLBACK HostDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 void RunHostWindow(HINSTANCE instance) {
     WinShell shell(LoadIconW(instance, MAKEINTRESOURCEW(IDI_VELUMIN)));
+    HHOOK keyFilter = SetWindowsHookExW(WH_MSGFILTER, HostKeyFilter, nullptr, GetCurrentThreadId());
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_HOST), nullptr, HostDialogProc,
                     reinterpret_cast<LPARAM>(&shell));
+    UnhookWindowsHookEx(keyFilter);
+    hostWindow = nullptr;
     // A second instance never took the mutex it opened.
     shell.ReleaseInstanceLock();
 }

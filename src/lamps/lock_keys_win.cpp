@@ -4,11 +4,25 @@
 
 #include <windows.h>
 
+#include <array>
+
 namespace {
 
 class WinLockKeyDriver final : public LockKeyDriver {
   public:
-    int GetLockState(int virtualKey) override { return (GetKeyState(virtualKey) & 1) != 0 ? 1 : 0; }
+    int GetLockState(int virtualKey) override {
+        const int seen = (GetKeyState(virtualKey) & 1) != 0 ? 1 : 0;
+        // GetKeyState gives this thread's view of the keyboard, which the system
+        // brings up to date only after it has processed the injected keys. Until
+        // then, or for a short while at most, a flip just injected counts as done,
+        // so that a second Set right after the first does not flip the key back.
+        Flip& flip = FlipOf(virtualKey);
+        if (flip.pending && seen != flip.state && GetTickCount64() < flip.until) {
+            return flip.state;
+        }
+        flip.pending = false;
+        return seen;
+    }
 
     void ToggleLock(int virtualKey) override {
         const int before = GetLockState(virtualKey);
@@ -18,22 +32,35 @@ class WinLockKeyDriver final : public LockKeyDriver {
             key.ki.wVk = static_cast<WORD>(virtualKey & 0xFFFF);
         }
         keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        if (SendInput(2, keys, sizeof(INPUT)) != 2) {
-            return;
-        }
-        // GetKeyState gives this thread's view of the keyboard, which the system
-        // brings up to date only after it has processed the injected keys. Waiting
-        // briefly for that makes the flip visible to the next read without keeping
-        // a second copy of the state, which would drift from the real one when the
-        // user presses the key meanwhile or the input is dropped unseen (UIPI).
-        const ULONGLONG giveUp = GetTickCount64() + kSettleMilliseconds;
-        while (GetLockState(virtualKey) == before && GetTickCount64() < giveUp) {
-            Sleep(1);
+        // No wait for the system here: the lamp's flash must start on every lamp
+        // right after the poll.
+        if (SendInput(2, keys, sizeof(INPUT)) == 2) {
+            FlipOf(virtualKey) = {true, 1 - before, GetTickCount64() + kSettleMilliseconds};
         }
     }
 
   private:
+    struct Flip {
+        bool pending = false;
+        int state = 0;
+        ULONGLONG until = 0;
+    };
+
+    Flip& FlipOf(int virtualKey) {
+        switch (virtualKey) {
+            case kVirtualKeyCapsLock:
+                return m_flips[0];
+            case kVirtualKeyScrollLock:
+                return m_flips[1];
+            default:
+                return m_flips[2];
+        }
+    }
+
+    // The time the system may take to process an injected key; far shorter
+    // than a lamp's 100 ms phase, so the next phase always reads the real state.
     static constexpr ULONGLONG kSettleMilliseconds = 50;
+    std::array<Flip, 3> m_flips{};
 };
 
 }  // namespace

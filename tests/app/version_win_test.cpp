@@ -75,6 +75,30 @@ TEST(VeluminResources, CarryTheManifestAndTheApplicationIcon) {
     EXPECT_NE(text.find("asInvoker"), std::string::npos);
     EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14)), nullptr)
         << "application icon group 128";
+
+    // Menu, dialogs, icons, version block and manifest: every one Japanese.
+    std::vector<WORD> languages;
+    EnumResourceTypesW(
+        program,
+        [](HMODULE module, LPWSTR type, LONG_PTR found) -> BOOL {
+            return EnumResourceNamesW(
+                module, type,
+                [](HMODULE m, LPCWSTR t, LPWSTR name, LONG_PTR f) -> BOOL {
+                    return EnumResourceLanguagesW(
+                        m, t, name,
+                        [](HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR list) -> BOOL {
+                            reinterpret_cast<std::vector<WORD>*>(list)->push_back(language);
+                            return TRUE;
+                        },
+                        f);
+                },
+                found);
+        },
+        reinterpret_cast<LONG_PTR>(&languages));
+    EXPECT_GE(languages.size(), 14U);
+    for (const WORD language : languages) {
+        EXPECT_EQ(language, MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
+    }
     FreeLibrary(program);
 }
 

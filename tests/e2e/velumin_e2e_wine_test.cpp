@@ -383,7 +383,10 @@ TEST_F(VeluminWine, MenuAtThePointerKeyboardItemFlipsAndExitNoThenYes) {
         << "the keyboard item shows no check mark after it was chosen";
     ChooseByKeys("Escape");
 
+    // Enter and Escape while the host has the focus: nothing opens, nothing ends.
+    ASSERT_TRUE(ProbeSays({"keys-to-host"}));
     ASSERT_TRUE(ExitAnswered(icon, "no"));
+    EXPECT_FALSE(ProbeSays({"dialog", std::to_string(kSettingsDialog)})) << "Settings opened";
     EXPECT_FALSE(Ended(program));
     EXPECT_EQ(m_tray->DockedIcons().size(), 1U);
     EXPECT_FALSE(fs::exists(Ini()));

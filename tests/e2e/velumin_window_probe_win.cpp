@@ -96,7 +96,8 @@ std::wstring TextOf(HWND window) {
 
 int Usage() {
     std::fputs(
-        "usage: host | hidden | close | endsession | menu | dialog ID | count ID | text ID CONTROL "
+        "usage: host | hidden | close | keys-to-host | endsession | menu | dialog ID | count ID |\n"
+        "       text ID CONTROL "
         "|\n"
         "       click ID CONTROL | select ID CONTROL INDEX | checked ID CONTROL |\n"
         "       selection ID CONTROL | answer yes|no\n",
@@ -125,6 +126,23 @@ int main(int argc, char** argv) {
     if (command == "close") {
         HWND host = FindHost();
         return host != nullptr && PostMessageW(host, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+    if (command == "keys-to-host") {
+        // Enter and Escape, as the dialog manager gets them when the host has the focus.
+        HWND host = FindHost();
+        HWND button = host != nullptr ? GetDlgItem(host, IDM_SETTINGS) : nullptr;
+        if (button == nullptr) {
+            return 1;
+        }
+        // On Windows the menu leaves the focus on the host's first button, which
+        // the dialog manager then makes the default; Wine keeps no focus in a
+        // hidden window, so the default is set here.
+        SendMessageW(host, DM_SETDEFID, IDM_SETTINGS, 0);
+        for (const WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+            PostMessageW(button, WM_KEYDOWN, key, 1);
+            PostMessageW(button, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+        }
+        return 0;
     }
     if (command == "endsession") {
         HWND host = FindHost();
