@@ -2,7 +2,6 @@
 // program's wiring of settings, serial lamp, worker and commands.
 #include "app/program.h"
 
-#include "monitor/lamp_thread.h"
 #include "monitor/traffic_totals.h"
 
 CKeyboardLed capsLockLed(kVirtualKeyCapsLock, SystemLockKeyDriver());

@@ -9,7 +9,7 @@
 
 #include "lamps/keyboard_led.h"
 #include "lamps/serial_port.h"
-#include "monitor/lamp_loop.h"
+#include "monitor/lamp_thread.h"
 #include "settings/lamp_settings.h"
 #include "settings/settings_store.h"
 #include "ui/commands.h"

@@ -56,18 +56,6 @@ void DarkenLamps(LampLoop& loop) {
 
 }  // namespace
 
-void SteadyLampClock::Sleep(std::uint32_t milliseconds) {
-    std::unique_lock lock(m_mutex);
-    m_wake.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                    [this] { return m_stopRequest.load() == 1; });
-}
-
-void SteadyLampClock::Wake() {
-    // Taking the mutex orders the wake after a sleeper's check of the request.
-    { std::lock_guard lock(m_mutex); }
-    m_wake.notify_all();
-}
-
 std::uint8_t RunLampCycle(LampLoop& loop) {
     std::uint8_t activity = 0;
     std::uint32_t received = 0;

@@ -2,9 +2,7 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 
 #include "lamps/tray_lamp.h"
 
@@ -26,20 +24,6 @@ class LampClock {
     virtual void Sleep(std::uint32_t milliseconds) = 0;
     // Makes a Sleep in progress look at the stop request again.
     virtual void Wake() = 0;
-};
-
-// Real time whose sleeps end early on a stop request, so that a stop never
-// waits out a flash or a pause.
-class SteadyLampClock final : public LampClock {
-  public:
-    explicit SteadyLampClock(const std::atomic<int>& stopRequest) : m_stopRequest(stopRequest) {}
-    void Sleep(std::uint32_t milliseconds) override;
-    void Wake() override;
-
-  private:
-    const std::atomic<int>& m_stopRequest;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
 };
 
 // Everything one worker loop uses, and the totals it remembers between cycles.

@@ -1,9 +1,30 @@
-// The worker thread that runs a lamp loop.
+// The worker thread that runs a lamp loop, and the clock it waits on: the
+// platform halves (_win, _linux) of the loop's time.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
-struct LampLoop;
+#include "monitor/lamp_loop.h"
+
+// Real time whose waits end at once on a stop request, so that a stop never
+// waits out a flash or a pause. Each wait is one system call: the idle worker
+// wakes only for its polls.
+class SteadyLampClock final : public LampClock {
+  public:
+    explicit SteadyLampClock(std::atomic<int>& stopRequest);
+    ~SteadyLampClock() override;
+    SteadyLampClock(const SteadyLampClock&) = delete;
+    SteadyLampClock& operator=(const SteadyLampClock&) = delete;
+
+    void Sleep(std::uint32_t milliseconds) override;
+    void Wake() override;
+
+  private:
+    std::atomic<int>& m_stopRequest;
+    // Windows: the event that Wake sets.
+    void* m_event = nullptr;
+};
 
 // Starts the worker on loop. Called once, after the settings, the tray icon and
 // the serial port are set up.

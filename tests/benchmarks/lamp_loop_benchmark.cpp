@@ -8,7 +8,7 @@
 #include "fakes/timeline_fakes.h"
 #include "lamps/keyboard_led.h"
 #include "lamps/serial_port.h"
-#include "monitor/lamp_loop.h"
+#include "monitor/lamp_thread.h"
 #include "monitor/traffic_totals.h"
 #include "settings/lamp_settings.h"
 

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "fakes/timeline_fakes.h"
 #include "settings/lamp_settings.h"
 
@@ -172,73 +170,6 @@ TEST_F(LampLoopTest, LoopAcknowledgesTheStopAtTheTopOfTheNextCycle) {
     EXPECT_EQ(stop.load(), 0);
     // The second cycle, during which the stop was asked for, still runs to its end.
     EXPECT_EQ(timeline.Take(), (Events{"sleep 200", "sleep 200"}));
-}
-
-// Real threads and real time from here on.
-
-class BlockingTraffic final : public TrafficSource {
-  public:
-    bool Query(std::uint32_t& received, std::uint32_t& sent) override {
-        received = sent = 0;
-        std::unique_lock lock(m_mutex);
-        ++polls;
-        m_changed.notify_all();
-        m_changed.wait(lock, [this] { return !blocked; });
-        return true;
-    }
-    void WaitForPolls(int count) {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [&] { return polls >= count; });
-    }
-    void Block(bool block) {
-        {
-            std::lock_guard lock(m_mutex);
-            blocked = block;
-        }
-        m_changed.notify_all();
-    }
-
-  private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int polls = 0;
-    bool blocked = false;
-};
-
-class LampLoopThreadTest : public ::testing::Test {
-  protected:
-    fakes::Timeline timeline;
-    fakes::TimelineLockKeys keys{timeline};
-    CKeyboardLed caps{kVirtualKeyCapsLock, keys};
-    CKeyboardLed scroll{kVirtualKeyScrollLock, keys};
-    LampSettingsRecord settings{&caps, &scroll};
-    fakes::TimelineSerialLines lines{timeline};
-    CSerialPort port{lines};
-    fakes::TimelineTray tray{timeline};
-    BlockingTraffic traffic;
-    std::atomic<int> stop{0};
-    SteadyLampClock clock{stop};
-    LampLoop loop{settings, port, tray, traffic, clock, stop};
-};
-
-TEST_F(LampLoopThreadTest, StopDuringASleepIsAcknowledged) {
-    std::thread worker([this] { RunLampLoop(loop); });
-    traffic.WaitForPolls(2);  // the worker is now in its second cycle's sleeps
-    EXPECT_TRUE(RequestLampLoopStop(loop, 3000));
-    EXPECT_EQ(stop.load(), 0);
-    worker.join();
-}
-
-TEST_F(LampLoopThreadTest, StuckPollStillLetsTheStopComplete) {
-    traffic.Block(true);
-    std::thread worker([this] { RunLampLoop(loop); });
-    traffic.WaitForPolls(1);
-    EXPECT_FALSE(RequestLampLoopStop(loop, 3000));
-    // Unacknowledged: the request stays up, so the worker leaves once it returns.
-    EXPECT_EQ(stop.load(), 1);
-    traffic.Block(false);
-    worker.join();
-    EXPECT_EQ(stop.load(), 0);
 }
 
 }  // namespace
