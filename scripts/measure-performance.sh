@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 idle_seconds=${IDLE_SECONDS:-60}
 scripts/install-deps.sh >/dev/null
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target velumin velumin_benchmarks >/dev/null
+cmake --build --preset linux --target velumin velumin_benchmarks velumin_bare_sleeper >/dev/null
 
 bench=build/linux/tests/benchmarks/velumin_benchmarks
 aggregates=(--benchmark_repetitions=10 --benchmark_report_aggregates_only=true)
@@ -56,15 +56,23 @@ until docked "$before"; do sleep 0.005; done
 docked_ms=$(( ($(date +%s%N) - start) / 1000000 ))
 echo "start to docked tray icon: ${docked_ms} ms"
 
-runtime_ns() { local t=0 s; for s in /proc/$pid/task/*/schedstat; do t=$((t + $(cut -d' ' -f1 "$s"))); done; echo $t; }
-switches() { local n=0 f; for f in /proc/$pid/task/*/status; do
+# The floor beside it, over the same minute: a process whose one thread only
+# sleeps 200 ms at a time.
+build/linux/tests/benchmarks/velumin_bare_sleeper </dev/null >/dev/null 2>&1 &
+sleeper=$!
+pids+=($sleeper)
+
+runtime_ns() { local t=0 s; for s in /proc/$1/task/*/schedstat; do t=$((t + $(cut -d' ' -f1 "$s"))); done; echo $t; }
+switches() { local n=0 f; for f in /proc/$1/task/*/status; do
     n=$((n + $(awk '/ctxt_switches/ {s += $2} END {print s}' "$f"))); done; echo $n; }
 sleep 2  # let the first flash after start-up pass
-cpu0=$(runtime_ns); sw0=$(switches)
+cpu0=$(runtime_ns $pid); sw0=$(switches $pid); bare0=$(runtime_ns $sleeper)
 sleep "$idle_seconds"
-cpu1=$(runtime_ns); sw1=$(switches)
+cpu1=$(runtime_ns $pid); sw1=$(switches $pid); bare1=$(runtime_ns $sleeper)
 rss_kb=$(awk '/VmRSS/ {print $2}' /proc/$pid/status)
-awk -v ns=$((cpu1 - cpu0)) -v s="$idle_seconds" 'BEGIN {printf "idle CPU: %.4f%% of one core\n", ns / (s * 1e9) * 100}'
+awk -v ns=$((cpu1 - cpu0)) -v bare=$((bare1 - bare0)) -v s="$idle_seconds" 'BEGIN {
+    printf "idle CPU: %.4f%% of one core\n", ns / (s * 1e9) * 100
+    printf "bare 200 ms sleeper beside it: %.4f%% of one core; ratio %.2f\n", bare / (s * 1e9) * 100, ns / bare }'
 awk -v n=$((sw1 - sw0)) -v s="$idle_seconds" 'BEGIN {printf "wake-ups: %.2f per second\n", n / s}'
 awk -v kb="$rss_kb" 'BEGIN {printf "resident memory: %.1f MB\n", kb / 1024}'
 kill -TERM "$pid"

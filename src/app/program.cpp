@@ -41,7 +41,7 @@ void Program::Start(TrayLamp& tray) {
     LoadSettings(LampSettings, *m_store, kLamps);
     tray.Add();
     ApplySerialLamp(serialPort, LampSettings);
-    m_loop.emplace(LampSettings, serialPort, tray, *m_traffic, m_clock, stopRequest);
+    m_loop.emplace(LampLoop{LampSettings, serialPort, tray, *m_traffic, m_clock, stopRequest});
     StartLampThread(*m_loop);
 }
 

@@ -54,7 +54,8 @@ QtTrayLamp::~QtTrayLamp() {
 }
 
 void QtTrayLamp::Show(TrayLampState state) {
-    QMetaObject::invokeMethod(
+    // Qt owns the call it queues and deletes it once run or dropped.
+    QMetaObject::invokeMethod(  // NOLINT(clang-analyzer-cplusplus.NewDeleteLeaks)
         this, [this, state] { ShowNow(state); }, Qt::QueuedConnection);
 }
 

@@ -56,7 +56,7 @@ TEST(LampLoopExit, AWorkerStuckInALineDriveKeepsNeitherTheProcessNorTheKeys) {
     lines.armed = true;
     traffic.Push({true, 1, 1});
     static std::optional<LampLoop> loop;
-    loop.emplace(settings, *port, tray, traffic, clock, stop);
+    loop.emplace(LampLoop{settings, *port, tray, traffic, clock, stop});
     std::thread(LampThreadProc, &*loop).detach();
     ASSERT_TRUE(testsupport::WaitFor([] { return lines.stuck.load(); }));
     EXPECT_EQ(keys.Lock(kVirtualKeyCapsLock) + keys.Lock(kVirtualKeyNumLock), 2)
