@@ -193,4 +193,51 @@ TEST_F(UserMessages, SecondStartSaysSoInOneLineAndEndsWell) {
     EXPECT_EQ(outcome.out, "");
 }
 
+// The serial lamp's device and the settings file, where they cannot be used: one
+// line with the path and the reason, and the lamp dark or the save refused.
+TEST_F(UserMessages, UnusableSerialDeviceOrSettingsFileIsNamedWithTheReason) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    const std::string pty = ptsname(master);
+    const std::string missing = (m_dir / "ttyUSB0").string();
+    std::ofstream(m_dir / "file") << "not a folder";
+    const fs::path ini = m_dir / "file" / "Velumin.ini";
+    const auto serialLamp = [](const std::string& path) {
+        return [path] { return OpenSerialDevice(path.c_str()) == 0 ? 0 : 1; };
+    };
+    const auto save = [&ini] {
+        LampSettingsRecord settings(nullptr, nullptr);
+        return SaveSettings(settings, *OpenIniStore(ini), {}) ? 1 : 0;
+    };
+    struct stat status {};
+    ASSERT_EQ(stat(pty.c_str(), &status), 0);
+    const group* ptyGroup = getgrgid(status.st_gid);
+    ASSERT_NE(ptyGroup, nullptr);
+    struct Case {
+        std::function<int()> body;
+        bool asNobody;
+        std::string line;
+    };
+    const Case cases[] = {
+        {serialLamp(missing), false,
+         "cannot open the serial lamp's port " + missing + ": No such file or directory"},
+        {serialLamp(pty), true,
+         "cannot open the serial lamp's port " + pty +
+             ": Permission denied (add the user to the device's group " + ptyGroup->gr_name +
+             " then log in again)"},
+        {save, false,
+         "cannot save the settings to " + ini.string() +
+             ": Not a directory (they apply until velumin ends)"},
+    };
+    for (const Case& c : cases) {
+        if (c.asNobody && geteuid() != 0) {
+            continue;  // without root the test cannot become another user
+        }
+        const Outcome outcome = InChild(c.body, c.asNobody);
+        EXPECT_EQ(outcome.status, 0) << c.line << "\n1: it opened or saved after all";
+        EXPECT_EQ(outcome.err, "velumin: " + c.line + "\n");
+    }
+    close(master);
+}
+
 }  // namespace
