@@ -205,6 +205,7 @@ int main(int argc, char* argv[]) {
     SetDisplayLossHandler(EndWithoutDisplay);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Velumin"));
+    SetUpDialogs(app);
 
     QtShell shell(instanceLock);
     Program& program = shell.program();
