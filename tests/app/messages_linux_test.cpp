@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <filesystem>
 #include <fstream>
@@ -82,6 +83,14 @@ class SilentDisplay {
     std::string m_name;
 };
 
+// The strings' pointers, ending in a null pointer, for execve.
+std::vector<char*> Pointers(const std::vector<std::string>& strings) {
+    std::vector<char*> pointers(strings.size() + 1, nullptr);
+    std::transform(strings.begin(), strings.end(), pointers.begin(),
+                   [](const std::string& text) { return const_cast<char*>(text.c_str()); });
+    return pointers;
+}
+
 class UserMessages : public testing::Test {
   protected:
     void SetUp() override {
@@ -128,16 +137,8 @@ class UserMessages : public testing::Test {
                                               "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb"};
         args.insert(args.begin(), VELUMIN_EXE);
         return InChild([&] {
-            std::vector<char*> argv;
-            std::vector<char*> envp;
-            for (const std::string& arg : args) {
-                argv.push_back(const_cast<char*>(arg.c_str()));
-            }
-            for (const std::string& assignment : env) {
-                envp.push_back(const_cast<char*>(assignment.c_str()));
-            }
-            argv.push_back(nullptr);
-            envp.push_back(nullptr);
+            std::vector<char*> argv = Pointers(args);
+            std::vector<char*> envp = Pointers(env);
             execve(VELUMIN_EXE, argv.data(), envp.data());
             return 127;
         });
