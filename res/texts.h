@@ -12,6 +12,10 @@
 #define TEXT_MENU_EXIT "終了(&X)"
 
 #define TEXT_EXIT_QUESTION "終了しますか？"
+/* The question box's buttons in the Qt build, as a Japanese desktop labels
+   them; Windows shows its own. */
+#define TEXT_YES "はい(&Y)"
+#define TEXT_NO "いいえ(&N)"
 
 #define TEXT_SETTINGS_TITLE "設定"
 #define TEXT_SETTINGS_CANCEL "ｷｬﾝｾﾙ"

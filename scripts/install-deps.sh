@@ -8,6 +8,8 @@ packages=(
     cmake ninja-build g++ pkg-config googletest libgtest-dev libgmock-dev
     # Linux build: Qt 6 Widgets for tray and dialogs, Xlib with XTest and XKB
     qt6-base-dev libx11-dev libxtst-dev libbenchmark-dev
+    # Qt's own texts (standard buttons, a text box's menu) in Japanese
+    qt6-translations-l10n
     # Windows build, cross-compiled and run under Wine
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64
     # Virtual desktop, tray host, input and screenshots for the integration tests

@@ -2,14 +2,28 @@
 # Installs what is missing, builds the Linux program and starts it on the
 # user's desktop. Without a desktop (no DISPLAY, no WAYLAND_DISPLAY) it starts
 # a private virtual desktop with a tray, runs Velumin there and keeps a
-# screenshot of it up to date, until Ctrl+C ends everything it started.
+# screenshot of it up to date, until Ctrl+C ends everything it started; the
+# screenshots' folder is removed then, unless the script was started with
+# --keep-screenshots.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+keep=no
+case "${1:-}" in
+    "") ;;
+    --keep-screenshots) keep=yes ;;
+    *) echo "usage: scripts/run.sh [--keep-screenshots]" >&2; exit 2 ;;
+esac
+
 scripts/install-deps.sh
-cmake --preset linux >/dev/null
-cmake --build --preset linux --target velumin
 program="$PWD/build/linux/src/app/velumin"
+if [ ! -f build/linux/build.ninja ]; then
+    cmake --preset linux >/dev/null
+fi
+if [ ! -x "$program" ]; then
+    echo "building velumin, about a minute on two cores"
+fi
+cmake --build --preset linux --target velumin
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec "$program"
@@ -29,7 +43,16 @@ stop_all() {
             wait "$pid" 2>/dev/null || true
         fi
     done
-    echo "Velumin and its virtual desktop have ended; the last screenshots stay in $work."
+    if [ -s "$work/velumin.log" ]; then
+        echo "What Velumin said:"
+        cat "$work/velumin.log"
+    fi
+    if [ "$keep" = yes ]; then
+        echo "Velumin and its virtual desktop have ended; the last screenshots stay in $work."
+    else
+        rm -rf "$work"
+        echo "Velumin and its virtual desktop have ended."
+    fi
 }
 trap stop_all EXIT
 trap 'exit 0' INT TERM
@@ -58,4 +81,4 @@ while kill -0 "$velumin_pid" 2>/dev/null; do
     fi
     sleep 1
 done
-echo "Velumin has ended (see $work/velumin.log)."
+echo "Velumin has ended."

@@ -8,21 +8,90 @@
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include "app/display_loss_x11.h"
 #include "app/program.h"
 #include "app/single_instance_linux.h"
 #include "lamps/tray_lamp_qt.h"
+#include "settings/settings_store.h"
 #include "ui/about_dialog_qt.h"
+#include "ui/messages_linux.h"
 #include "ui/modal_qt.h"
 #include "ui/settings_dialog_qt.h"
 #include "ui/tray_menu_qt.h"
+#include "version.h"
 
 namespace {
+
+void PrintUsage(std::FILE* stream) {
+    std::fprintf(stream,
+                 "Usage: velumin [--help | --version]\n"
+                 "\n"
+                 "Velumin sits in the system tray and flashes lamps while the network moves\n"
+                 "data: its tray icon, the keyboard's lock-key lamps and a lamp on a serial\n"
+                 "port's DTR and RTS lines. Right-click the icon for Settings, About and Exit.\n"
+                 "\n"
+                 "Settings file: %s\n"
+                 "\n"
+                 "Options:\n"
+                 "  -h, --help     show this help and exit\n"
+                 "      --version  show the version and exit\n"
+                 "Qt's own options (such as -platform xcb or -display :1) go to Qt.\n",
+                 GetIniPath().c_str());
+}
+
+// Qt's own options, which QApplication takes out of the arguments; the session
+// manager, for one, restarts a program with -session.
+// clang-format off
+constexpr std::string_view kQtOptionsWithValue[] = {
+    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-session", "-display",
+    "-name", "-visual", "-style", "-stylesheet", "-geometry", "-qwindowgeometry", "-title",
+    "-qwindowtitle", "-icon", "-qwindowicon", "-qmljsdebugger"};
+constexpr std::string_view kQtFlags[] = {
+    "-reverse", "-testability", "-nograb", "-dograb", "-widgetcount", "-qdevel", "-qdebug"};
+// clang-format on
+
+template <std::size_t N>
+bool Names(const std::string_view (&options)[N], std::string_view name) {
+    return std::find(std::begin(options), std::end(options), name) != std::end(options);
+}
+
+// The options are read before any process-wide object is made: the lamps open
+// the X display then, and --help or --version must touch neither it nor the
+// instance lock. glibc passes main's arguments to the functions of .init_array,
+// and priority 101 runs this one before the objects' constructors.
+__attribute__((constructor(101))) void ReadOptions(int argc, char** argv, char** /*envp*/) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            PrintUsage(stdout);
+            std::exit(0);
+        }
+        if (argument == "--version") {
+            std::puts("velumin " VELUMIN_VERSION);
+            std::exit(0);
+        }
+        // Qt reads its options with one dash or two, and some as -name=value.
+        std::string_view name = argument.substr(argument.starts_with("--") ? 1 : 0);
+        const bool joinedValue = name.find('=') != std::string_view::npos;
+        name = name.substr(0, name.find('='));
+        if (Names(kQtOptionsWithValue, name)) {
+            i += joinedValue ? 0 : 1;
+        } else if (!Names(kQtFlags, name)) {
+            TellUser((argument.starts_with('-') ? "unknown option " : "unexpected argument ") +
+                     std::string(argument));
+            PrintUsage(stderr);
+            std::exit(2);
+        }
+    }
+}
 
 int signalPipe[2] = {-1, -1};
 
@@ -126,6 +195,7 @@ int main(int argc, char* argv[]) {
     }
     if (lock == InstanceLockResult::HeldElsewhere) {
         // Another instance runs: end at once, touching nothing of its.
+        TellUser("already running; its icon is in the system tray.");
         return 0;
     }
 
@@ -135,6 +205,7 @@ int main(int argc, char* argv[]) {
     SetDisplayLossHandler(EndWithoutDisplay);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setApplicationName(QStringLiteral("Velumin"));
+    SetUpDialogs(app);
 
     QtShell shell(instanceLock);
     Program& program = shell.program();
@@ -154,8 +225,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&commands] { commands.OrderlyStop(); });
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        std::fputs("velumin: the desktop has no system tray; the icon appears when one starts.\n",
-                   stderr);
+        TellUser("the desktop has no system tray; the icon appears when one starts.");
     }
     program.Start(shell.tray());
     InstallTrayMenu(*shell.tray().Icon(), commands);

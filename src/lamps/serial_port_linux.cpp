@@ -2,12 +2,19 @@
 #include "lamps/serial_port_linux.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
+#include <system_error>
+#include <vector>
+
+#include "ui/messages_linux.h"
 
 namespace {
 
@@ -25,6 +32,27 @@ void SetLampLineParameters(int fd) {
     tcsetattr(fd, TCSANOW, &tio);
 }
 
+// What a user without access needs: the device's group ("dialout" for serial
+// ports on Debian), which counts from the next login.
+std::string PermissionHint(const char* path) {
+    struct stat status {};
+    group entry{};
+    group* found = nullptr;
+    std::vector<char> buffer(16384);
+    const std::string group =
+        ::stat(path, &status) == 0 &&
+                ::getgrgid_r(status.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
+                found != nullptr
+            ? std::string(" ") + found->gr_name
+            : ", usually dialout,";
+    return " (add the user to the device's group" + group + " then log in again)";
+}
+
+// The lamp stays dark; the user learns why once, when the port is opened.
+void TellWhyNotOpened(const char* path, const std::string& reason) {
+    TellUser("cannot open the serial lamp's port " + std::string(path) + ": " + reason);
+}
+
 // fd 0 is a valid descriptor, but handle 0 means closed.
 SerialHandle HandleOf(int fd) {
     return static_cast<SerialHandle>(fd) + 1;
@@ -35,6 +63,8 @@ class LinuxSerialLineDriver final : public SerialLineDriver {
     SerialHandle OpenPort(int portNumber) override {
         const std::string path = SerialPortDeviceName(portNumber);
         if (path.empty()) {
+            TellUser("the serial lamp's port " + std::to_string(portNumber) +
+                     " names no device; choose one in Settings.");
             return 0;
         }
         return OpenSerialDevice(path.c_str());
@@ -74,12 +104,24 @@ SerialHandle OpenSerialDevice(const char* path) {
     // Non-blocking, or a port without carrier would hang the open.
     const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        const int error = errno;
+        std::string reason = std::generic_category().message(error);
+        if (error == EACCES || error == EPERM) {
+            reason += PermissionHint(path);
+        }
+        TellWhyNotOpened(path, reason);
+        return 0;
+    }
+    if (isatty(fd) == 0) {
+        close(fd);
+        TellWhyNotOpened(path, "not a serial device");
         return 0;
     }
     // flock also keeps out root, which TIOCEXCL lets through, and another
     // instance that has the device open already.
-    if (isatty(fd) == 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
+        TellWhyNotOpened(path, "another program is using it");
         return 0;
     }
     ioctl(fd, TIOCEXCL);

@@ -19,7 +19,10 @@ std::size_t IndexOf(TrayLampState state) {
 }  // namespace
 
 QImage TrayLampImage(TrayLampState state) {
-    const LampPicture picture = TrayLampPicture(state);
+    return LampPictureImage(TrayLampPicture(state));
+}
+
+QImage LampPictureImage(const LampPicture& picture) {
     QImage image(picture.size, picture.size, QImage::Format_Indexed8);
     QList<QRgb> colours(kStandardPalette.size());
     std::transform(

@@ -12,6 +12,8 @@
 
 #include "lamps/tray_lamp.h"
 
+struct LampPicture;
+
 class QtTrayLamp final : public QObject, public TrayLamp {
   public:
     // Made on the GUI thread while the QApplication exists.
@@ -42,3 +44,4 @@ class QtTrayLamp final : public QObject, public TrayLamp {
 
 // A picture as an image in the standard palette.
 QImage TrayLampImage(TrayLampState state);
+QImage LampPictureImage(const LampPicture& picture);

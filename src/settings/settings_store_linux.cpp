@@ -6,19 +6,34 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <optional>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "settings/ini_document.h"
 #include "settings/settings_store.h"
+#include "ui/messages_linux.h"
 
 namespace {
 
 // Far beyond any settings file; a larger one is treated as unreadable rather
 // than pulled into memory.
 constexpr off_t kMaxIniSize = off_t{64} * 1024 * 1024;
+
+// Why a read or a save failed: an errno value, or one of these.
+constexpr int kNotRegularFile = -1;
+constexpr int kReadOnlyFile = -2;
+
+std::string Reason(int error) {
+    if (error == kNotRegularFile) {
+        return "not a regular file";
+    }
+    if (error == kReadOnlyFile) {
+        return "the file is read-only";
+    }
+    return std::generic_category().message(error);
+}
 
 class FileDescriptor {
   public:
@@ -38,20 +53,24 @@ class FileDescriptor {
     int m_fd;
 };
 
-enum class ReadResult { Read, Missing, Failed };
-
-// The whole file, with its permission bits. Only a file that does not exist is
-// Missing; a directory, a device or an unreadable file is Failed.
-ReadResult ReadWholeFile(const std::filesystem::path& path, std::string& bytes, mode_t& mode) {
+// The whole file, with its permission bits: 0, or why it could not be read.
+// ENOENT means that it does not exist; a directory, a device or an unreadable
+// file gives another reason.
+int ReadWholeFile(const std::filesystem::path& path, std::string& bytes, mode_t& mode) {
     // Non-blocking, so that a FIFO in the file's place cannot hang the program.
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (file.get() < 0) {
-        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+        return errno;
     }
     struct stat status {};
-    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size > kMaxIniSize) {
-        return ReadResult::Failed;
+    if (::fstat(file.get(), &status) != 0) {
+        return errno;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return S_ISDIR(status.st_mode) ? EISDIR : kNotRegularFile;
+    }
+    if (status.st_size > kMaxIniSize) {
+        return EFBIG;
     }
     mode = status.st_mode & 07777;
     bytes.clear();
@@ -63,19 +82,19 @@ ReadResult ReadWholeFile(const std::filesystem::path& path, std::string& bytes, 
             continue;
         }
         if (got < 0) {
-            return ReadResult::Failed;
+            return errno;
         }
         if (got == 0) {
-            return ReadResult::Read;
+            return 0;
         }
         bytes.append(buffer, static_cast<std::size_t>(got));
         if (bytes.size() > static_cast<std::size_t>(kMaxIniSize)) {
-            return ReadResult::Failed;
+            return EFBIG;
         }
     }
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
+int WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -83,44 +102,48 @@ bool WriteAll(int fd, const std::string& bytes) {
             continue;
         }
         if (wrote <= 0) {
-            return false;
+            return wrote < 0 ? errno : EIO;
         }
         done += static_cast<std::size_t>(wrote);
     }
-    return true;
+    return 0;
 }
 
 // Creates the directory and its missing parents, new ones private to the user.
-bool MakeDirectories(const std::filesystem::path& directory) {
+int MakeDirectories(const std::filesystem::path& directory) {
     struct stat existing {};
     if (::stat(directory.c_str(), &existing) == 0) {
-        return S_ISDIR(existing.st_mode);
+        return S_ISDIR(existing.st_mode) ? 0 : ENOTDIR;
     }
     std::filesystem::path partial;
     for (const std::filesystem::path& part : directory) {
         partial /= part;
         if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
+            return errno;
         }
     }
     struct stat status {};
-    return ::stat(directory.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    if (::stat(directory.c_str(), &status) != 0) {
+        return errno;
+    }
+    return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
 }
 
 // A link to the settings (kept with the user's other dotfiles) stays a link:
 // the file it points to is the one replaced.
-std::optional<std::filesystem::path> ReplacementTarget(const std::filesystem::path& path) {
+int ReplacementTarget(const std::filesystem::path& path, std::filesystem::path& target) {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) {
-        return path;
+        target = path;
+        return 0;
     }
     char* resolved = ::realpath(path.c_str(), nullptr);
     if (resolved == nullptr) {
-        return std::nullopt;
+        return errno;
     }
-    std::filesystem::path target(resolved);
+    target = resolved;
     std::free(resolved);
-    return target;
+    return 0;
 }
 
 class LinuxIniStore final : public SettingsStore {
@@ -130,68 +153,91 @@ class LinuxIniStore final : public SettingsStore {
     int ReadInt(std::string_view key, int defaultValue) override {
         std::string bytes;
         mode_t mode = 0;
-        if (ReadWholeFile(m_path, bytes, mode) != ReadResult::Read) {
+        if (ReadWholeFile(m_path, bytes, mode) != 0) {
             return defaultValue;
         }
         const IniDocument document = IniDocument::Parse(bytes);
         return ProfileIntFromValue(document.GetValue(kSettingsSection, key), defaultValue);
     }
 
+    // A failed save tells the user why; the values in force stay as they are.
     bool Write(std::span<const SettingsEntry> entries) override {
-        const std::optional<std::filesystem::path> target = ReplacementTarget(m_path);
-        if (!target) {
-            return false;
+        const int error = Save(entries);
+        if (error != 0) {
+            TellUser("cannot save the settings to " + m_path.string() + ": " + Reason(error) +
+                     " (they apply until velumin ends)");
         }
-        const std::filesystem::path directory = target->parent_path();
-        if (!directory.empty() && !MakeDirectories(directory)) {
-            return false;
+        return error == 0;
+    }
+
+  private:
+    // 0, or why the save failed.
+    int Save(std::span<const SettingsEntry> entries) {
+        std::filesystem::path target;
+        if (const int error = ReplacementTarget(m_path, target); error != 0) {
+            return error;
+        }
+        const std::filesystem::path directory = target.parent_path();
+        if (!directory.empty()) {
+            if (const int error = MakeDirectories(directory); error != 0) {
+                return error;
+            }
         }
         // A file we could not read is never replaced: its content would be lost.
         std::string bytes;
         mode_t mode = 0600;
-        const ReadResult read = ReadWholeFile(*target, bytes, mode);
-        if (read == ReadResult::Failed) {
-            return false;
+        const int read = ReadWholeFile(target, bytes, mode);
+        if (read != 0 && read != ENOENT) {
+            return read;
         }
         // A file without any write permission is read-only, as on Windows, even
         // to root, who could otherwise replace it.
-        if (read == ReadResult::Read &&
-            ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-             ::faccessat(AT_FDCWD, target->c_str(), W_OK, AT_EACCESS) != 0)) {
-            return false;
+        if (read == 0) {
+            if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+                return kReadOnlyFile;
+            }
+            if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+                return errno;
+            }
         }
         IniDocument document = IniDocument::Parse(bytes);
         for (const SettingsEntry& entry : entries) {
             document.SetValue(kSettingsSection, entry.key, entry.text);
         }
-        return Replace(*target, document.Serialize(), mode);
+        return Replace(target, document.Serialize(), mode);
     }
 
-  private:
     // Writes a temporary file beside the target and renames it over the target,
     // so that the file is at every moment either the old one or the new one, whole.
-    static bool Replace(const std::filesystem::path& target, const std::string& bytes,
-                        mode_t mode) {
+    static int Replace(const std::filesystem::path& target, const std::string& bytes, mode_t mode) {
         const std::filesystem::path directory =
             target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
         std::string temporary =
             (directory / ("." + target.filename().string() + ".XXXXXX")).string();
         FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
         if (file.get() < 0) {
-            return false;
+            return errno;
         }
-        const bool written = ::fchmod(file.get(), mode) == 0 && WriteAll(file.get(), bytes) &&
-                             ::fsync(file.get()) == 0;
-        if (!file.Close() || !written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+        int error = ::fchmod(file.get(), mode) != 0 ? errno : WriteAll(file.get(), bytes);
+        if (error == 0 && ::fsync(file.get()) != 0) {
+            error = errno;
+        }
+        if (!file.Close() && error == 0) {
+            error = errno;
+        }
+        if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) {
+            error = errno;
+        }
+        if (error != 0) {
             ::unlink(temporary.c_str());
-            return false;
+            return error;
         }
         // Make the rename itself durable; the save has already succeeded.
         FileDescriptor parent(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         if (parent.get() >= 0) {
             ::fsync(parent.get());
         }
-        return true;
+        return 0;
     }
 
     std::filesystem::path m_path;

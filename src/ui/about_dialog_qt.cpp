@@ -11,6 +11,7 @@
 #include <QTextEdit>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "resource.h"
 #include "texts.h"
@@ -92,6 +93,10 @@ std::unique_ptr<QDialog> CreateAboutDialog(const std::string& aboutText, const s
                          2 * static_cast<int>(text->document()->documentMargin()));
     text->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral(TEXT_SITE_URL)) * 3 / 2);
 
+    // One width for both buttons, as in the template.
+    const int buttonWidth = std::max(ok->sizeHint().width(), webPage->sizeHint().width());
+    ok->setMinimumWidth(buttonWidth);
+    webPage->setMinimumWidth(buttonWidth);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(webPage);
     buttons->addStretch(1);

@@ -1,16 +1,36 @@
 // Modal runs and the yes-or-no question of the Qt build.
 #include "ui/modal_qt.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QDialog>
 #include <QEventLoop>
-#include <QGuiApplication>
+#include <QIcon>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QString>
+#include <QTranslator>
 #include <QWidget>
 
+#include "lamps/tray_lamp_qt.h"
+#include "lamps/tray_pictures.h"
 #include "texts.h"
+
+void SetUpDialogs(QApplication& app) {
+    QIcon icon;
+    for (const LampPicture& picture : ApplicationIconPictures()) {
+        icon.addPixmap(QPixmap::fromImage(LampPictureImage(picture)));
+    }
+    QApplication::setWindowIcon(icon);
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_ja"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(translator);
+    }
+}
 
 int RunModal(QDialog& dialog) {
     QEventLoop loop;
@@ -42,6 +62,8 @@ bool AskYesNo(const std::string& question, QWidget* parent) {
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setObjectName(QStringLiteral("question"));
     box.setDefaultButton(QMessageBox::Yes);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral(TEXT_YES));
+    box.button(QMessageBox::No)->setText(QStringLiteral(TEXT_NO));
     // A message box is application-modal by default, which would block the
     // tray icon; only the window it asks for waits.
     box.setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
