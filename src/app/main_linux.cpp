@@ -227,10 +227,11 @@ int main(int argc, char* argv[]) {
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         TellUser("the desktop has no system tray; the icon appears when one starts.");
     }
-    program.Start(shell.tray());
-    InstallTrayMenu(*shell.tray().Icon(), commands);
+    // Before the start: the display may go away as soon as the icon has docked.
     runningProgram = &program;
     std::atexit(OnExitWhileRunning);
+    program.Start(shell.tray());
+    InstallTrayMenu(*shell.tray().Icon(), commands);
 
     QApplication::exec();
 

@@ -37,8 +37,8 @@ Program::~Program() {
 }
 
 void Program::Start(TrayLamp& tray) {
-    m_started = true;
     LoadSettings(LampSettings, *m_store, kLamps);
+    m_loaded = true;
     tray.Add();
     ApplySerialLamp(serialPort, LampSettings);
     m_loop.emplace(LampLoop{LampSettings, serialPort, tray, *m_traffic, m_clock, stopRequest});
@@ -50,11 +50,11 @@ bool Program::StopWorker() {
 }
 
 bool Program::Save() {
-    return SaveSettings(LampSettings, *m_store, kLamps);
+    return m_loaded && SaveSettings(LampSettings, *m_store, kLamps);
 }
 
 void Program::SaveAtEnd() {
-    if (m_started && !m_savedAtEnd) {
+    if (!m_savedAtEnd) {
         m_savedAtEnd = true;
         Save();
     }

@@ -41,7 +41,9 @@ class Program {
     void Start(TrayLamp& tray);
     // The shell's StopWorker step: false when the worker was left behind.
     bool StopWorker();
-    // Saves the settings; false when the file could not be written.
+    // Saves the settings; false when the file could not be written, or before
+    // they were loaded (a save then would overwrite the file with defaults).
+    // Any thread.
     bool Save();
     // The save at the end, once, and only after a start: a second instance
     // writes nothing.
@@ -57,6 +59,6 @@ class Program {
     std::unique_ptr<TrafficSource> m_traffic;
     SteadyLampClock m_clock{stopRequest};
     std::optional<LampLoop> m_loop;
-    bool m_started = false;
+    std::atomic<bool> m_loaded{false};
     bool m_savedAtEnd = false;
 };
