@@ -49,14 +49,9 @@ std::wstring Wide(std::string_view bytes) {
     return text;
 }
 
-// Whether each interface counts, by LUID, with the alias it was decided on, so
-// that a poll only compares aliases and matches a name when one has changed.
-struct Verdict {
-    ULONG64 luid;
-    std::wstring alias;
-    bool counts;
-};
-
+// Whether each row of the table counts, by position, with the LUID and alias it
+// was decided on: a poll only compares them, and matches a name again only
+// where an interface came, went or was renamed.
 class AliasVerdicts {
   public:
     // Forgets every verdict when the patterns are not those they were made for.
@@ -68,30 +63,24 @@ class AliasVerdicts {
     }
 
     bool Counts(const MIB_IF_ROW2& row, std::size_t position) {
-        // The table keeps its order from poll to poll: the row's own position is
-        // nearly always the right guess.
-        Verdict* verdict = nullptr;
-        if (position < m_verdicts.size() && m_verdicts[position].luid == row.InterfaceLuid.Value) {
-            verdict = &m_verdicts[position];
-        } else {
-            const auto found = std::find_if(
-                m_verdicts.begin(), m_verdicts.end(),
-                [&row](const Verdict& known) { return known.luid == row.InterfaceLuid.Value; });
-            if (found == m_verdicts.end()) {
-                return m_verdicts.emplace_back(Decide(row)).counts;
-            }
-            verdict = &*found;
+        if (position >= m_verdicts.size()) {
+            m_verdicts.resize(position + 1);  // LUID 0, which no interface has
         }
-        if (std::wcscmp(verdict->alias.c_str(), row.Alias) != 0) {
-            *verdict = Decide(row);  // renamed
+        Verdict& verdict = m_verdicts[position];
+        if (verdict.luid != row.InterfaceLuid.Value ||
+            std::wcscmp(verdict.alias.c_str(), row.Alias) != 0) {
+            verdict = {row.InterfaceLuid.Value, row.Alias,
+                       m_filter.Counts(Utf8(UpperCase(row.Alias)))};
         }
-        return verdict->counts;
+        return verdict.counts;
     }
 
   private:
-    Verdict Decide(const MIB_IF_ROW2& row) const {
-        return {row.InterfaceLuid.Value, row.Alias, m_filter.Counts(Utf8(UpperCase(row.Alias)))};
-    }
+    struct Verdict {
+        ULONG64 luid = 0;
+        std::wstring alias;
+        bool counts = false;
+    };
 
     InterfaceFilter m_filter;
     std::vector<Verdict> m_verdicts;
