@@ -20,7 +20,7 @@ echo "$(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 
 echo "== one poll of the totals, and the loop's own cost per cycle (this machine's interfaces)"
 "$bench" "${aggregates[@]}" --benchmark_filter='QueryTraffic|LampCycle' | grep -E '_median|interfaces'
 for n in 4 64; do
-    echo "== $n interfaces: one poll (median of 10 runs)"
+    echo "== $n interfaces: one poll, every interface and through three patterns (median of 10 runs)"
     "$bench" --interfaces=$n "${aggregates[@]}" --benchmark_filter=QueryTraffic | grep _median
     echo "== $n interfaces: idle cycle, poll to poll (50 cycles)"
     "$bench" --interfaces=$n --benchmark_filter=Rhythm | grep Rhythm

@@ -2,6 +2,8 @@
 // program's wiring of settings, serial lamp, worker and commands.
 #include "app/program.h"
 
+#include <utility>
+
 #include "monitor/traffic_totals.h"
 
 CKeyboardLed capsLockLed(kVirtualKeyCapsLock, SystemLockKeyDriver());
@@ -16,11 +18,16 @@ constinit DialogSlots dialogBusy{};
 
 namespace {
 
+// The machine's totals over the interfaces the Interfaces setting chose.
 class SystemTraffic final : public TrafficSource {
   public:
+    explicit SystemTraffic(InterfaceFilter filter) : m_filter(std::move(filter)) {}
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
-        return QueryTrafficTotals(received, sent);
+        return QueryTrafficTotals(m_filter, received, sent);
     }
+
+  private:
+    const InterfaceFilter m_filter;
 };
 
 }  // namespace
@@ -29,8 +36,7 @@ const KeyboardLedTable Program::kLamps = {&capsLockLed, &scrollLockLed, &numLock
 
 Program::Program(Shell& shell)
     : m_store(OpenIniStore(GetIniPath())),
-      m_commands(shell, LampSettings, kLamps, *m_store, serialPort, dialogBusy),
-      m_traffic(std::make_unique<SystemTraffic>()) {}
+      m_commands(shell, LampSettings, kLamps, *m_store, serialPort, dialogBusy) {}
 
 Program::~Program() {
     StopWorker();
@@ -38,6 +44,8 @@ Program::~Program() {
 
 void Program::Start(TrayLamp& tray) {
     LoadSettings(LampSettings, *m_store, kLamps);
+    m_traffic =
+        std::make_unique<SystemTraffic>(MakeInterfaceFilter(m_store->ReadText(kInterfacesKey)));
     m_loaded = true;
     tray.Add();
     ApplySerialLamp(serialPort, LampSettings);

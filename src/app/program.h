@@ -36,8 +36,9 @@ class Program {
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // Start-up after the single-instance check: loads the settings, adds the
-    // tray icon, applies the serial lamp and starts the worker.
+    // Start-up after the single-instance check: loads the settings and the
+    // interfaces' patterns, adds the tray icon, applies the serial lamp and
+    // starts the worker.
     void Start(TrayLamp& tray);
     // The shell's StopWorker step: false when the worker was left behind.
     bool StopWorker();

@@ -1,9 +1,11 @@
-// Cumulative octet totals over every network interface of the machine.
+// Cumulative octet totals over the network interfaces of the machine.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <vector>
+
+#include "monitor/interface_filter.h"
 
 // Two wrapping 32-bit sums; the loop only ever compares a pair with the previous one.
 struct TrafficTotals {
@@ -23,7 +25,18 @@ struct InterfaceCounters {
 bool SumTrafficTotals(bool tableRead, std::span<const InterfaceCounters> rows,
                       std::uint32_t& received, std::uint32_t& sent);
 
-// Platform half: sums the counters of every interface, loopback included,
-// whatever its type or state, from one read of the system's table, with
-// SumTrafficTotals's results.
-bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent);
+// Platform half: sums the counters of every interface that filter counts,
+// loopback included, whatever its type or state, from one read of the system's
+// table, with SumTrafficTotals's results. Names are looked up only when the
+// interfaces change (appear, go, are renamed), and never without a pattern.
+bool QueryTrafficTotals(const InterfaceFilter& filter, std::uint32_t& received,
+                        std::uint32_t& sent);
+
+// Every interface.
+inline bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent) {
+    return QueryTrafficTotals(InterfaceFilter{}, received, sent);
+}
+
+// This platform's filter for the Interfaces setting: Linux matches the
+// kernel's names as written, Windows matches the aliases ignoring case.
+InterfaceFilter MakeInterfaceFilter(std::string_view patterns);

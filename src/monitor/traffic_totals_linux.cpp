@@ -5,8 +5,10 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -26,30 +28,52 @@ class StatsSocket {
     StatsSocket(const StatsSocket&) = delete;
     StatsSocket& operator=(const StatsSocket&) = delete;
 
-    bool Dump(std::vector<InterfaceCounters>& rows);
+    // The counters of the interfaces filter counts; without a pattern no name is read.
+    bool Dump(const InterfaceFilter& filter, std::vector<InterfaceCounters>& rows);
 
   private:
-    bool SendRequest();
+    // Whether one interface, known by its index, counts under m_filter.
+    struct Verdict {
+        int index;
+        bool counts;
+    };
+
+    template <typename Body>
+    bool SendDumpRequest(std::uint16_t type, const Body& body);
+    // Reads to the end of the current dump; rows is null for the names' dump.
+    bool Receive(std::vector<InterfaceCounters>* rows);
     // 1: dump complete, 0: more to read, -1: failure.
-    int ParseChunk(const char* data, std::size_t length,
-                   std::vector<InterfaceCounters>& rows) const;
+    int ParseChunk(const char* data, std::size_t length, std::vector<InterfaceCounters>* rows);
+
+    bool Watch(const InterfaceFilter& filter);
+    void NoteLink(const nlmsghdr& msg);
+    bool ResolveNames();
+    bool KeepCounted(std::vector<InterfaceCounters>& rows);
 
     int m_fd;
     std::uint32_t m_sequence = 0;
+    // Only with a filter: the socket also hears of every link change (RTNLGRP_LINK),
+    // so names are read when interfaces appear, go or are renamed, never per poll.
+    bool m_watching = false;
+    bool m_collectIndices = false;
+    bool m_namesStale = true;
+    InterfaceFilter m_filter;
+    std::vector<Verdict> m_verdicts;  // sorted by index
+    std::vector<int> m_rowIndices;    // the index of each row of the current dump
     alignas(nlmsghdr) std::array<char, 32768> m_buffer{};
 };
 
-bool StatsSocket::SendRequest() {
+template <typename Body>
+bool StatsSocket::SendDumpRequest(std::uint16_t type, const Body& body) {
     struct Request {
         nlmsghdr header;
-        if_stats_msg stats;
+        Body body;
     } request{};
     request.header.nlmsg_len = sizeof(request);
-    request.header.nlmsg_type = RTM_GETSTATS;
+    request.header.nlmsg_type = type;
     request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
     request.header.nlmsg_seq = ++m_sequence;
-    request.stats.family = AF_UNSPEC;
-    request.stats.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
+    request.body = body;
 
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
@@ -59,17 +83,24 @@ bool StatsSocket::SendRequest() {
 }
 
 int StatsSocket::ParseChunk(const char* data, std::size_t length,
-                            std::vector<InterfaceCounters>& rows) const {
+                            std::vector<InterfaceCounters>* rows) {
     for (auto* msg = reinterpret_cast<const nlmsghdr*>(data); NLMSG_OK(msg, length);
          msg = NLMSG_NEXT(msg, length)) {
+        if (msg->nlmsg_type == RTM_NEWLINK || msg->nlmsg_type == RTM_DELLINK) {
+            NoteLink(*msg);  // a change the kernel announced, or a part of our names' dump
+            continue;
+        }
         if (msg->nlmsg_seq != m_sequence) {
             continue;  // a late answer to an earlier, abandoned request
         }
         if (msg->nlmsg_type == NLMSG_DONE) {
             return 1;
         }
-        if (msg->nlmsg_type == NLMSG_ERROR || msg->nlmsg_type != RTM_NEWSTATS) {
-            return msg->nlmsg_type == NLMSG_ERROR ? -1 : 0;
+        if (msg->nlmsg_type == NLMSG_ERROR) {
+            return -1;
+        }
+        if (msg->nlmsg_type != RTM_NEWSTATS || rows == nullptr) {
+            continue;
         }
         if (msg->nlmsg_len < NLMSG_LENGTH(sizeof(if_stats_msg))) {
             return -1;
@@ -85,20 +116,25 @@ int StatsSocket::ParseChunk(const char* data, std::size_t length,
             }
             rtnl_link_stats64 link;
             std::memcpy(&link, RTA_DATA(attr), sizeof(link));
-            rows.push_back({link.rx_bytes, link.tx_bytes});
+            rows->push_back({link.rx_bytes, link.tx_bytes});
+            if (m_collectIndices) {
+                m_rowIndices.push_back(static_cast<int>(stats->ifindex));
+            }
         }
     }
     return 0;
 }
 
-bool StatsSocket::Dump(std::vector<InterfaceCounters>& rows) {
-    rows.clear();
-    if (m_fd < 0 || !SendRequest()) {
-        return false;
-    }
+bool StatsSocket::Receive(std::vector<InterfaceCounters>* rows) {
     for (;;) {
         const ssize_t got = recv(m_fd, m_buffer.data(), m_buffer.size(), 0);
         if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0 && errno == ENOBUFS && m_watching) {
+            // Link changes overflowed the socket and some were lost: read every
+            // name again. The dump itself goes on.
+            m_namesStale = true;
             continue;
         }
         if (got <= 0) {
@@ -111,13 +147,132 @@ bool StatsSocket::Dump(std::vector<InterfaceCounters>& rows) {
     }
 }
 
+bool StatsSocket::Watch(const InterfaceFilter& filter) {
+    if (!m_watching) {
+        const int group = RTNLGRP_LINK;
+        // Bounds a wait for an answer lost to an overflow of change messages.
+        const timeval limit{1, 0};
+        if (setsockopt(m_fd, SOL_NETLINK, NETLINK_ADD_MEMBERSHIP, &group, sizeof(group)) != 0 ||
+            setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit)) != 0) {
+            return false;
+        }
+        m_watching = true;
+    }
+    if (!(filter == m_filter)) {
+        m_filter = filter;
+        m_namesStale = true;
+    }
+    return true;
+}
+
+void StatsSocket::NoteLink(const nlmsghdr& msg) {
+    if (!m_watching || msg.nlmsg_len < NLMSG_LENGTH(sizeof(ifinfomsg))) {
+        return;
+    }
+    if ((msg.nlmsg_flags & NLM_F_DUMP_INTR) != 0) {
+        m_namesStale = true;  // links changed while the names were read
+    }
+    const auto* link = static_cast<const ifinfomsg*>(NLMSG_DATA(&msg));
+    // Bridge ports announce themselves under AF_BRIDGE, also when they leave a
+    // bridge and go on existing: only the links' own messages count.
+    if (link->ifi_family != AF_UNSPEC) {
+        return;
+    }
+    auto at =
+        std::lower_bound(m_verdicts.begin(), m_verdicts.end(), link->ifi_index,
+                         [](const Verdict& verdict, int index) { return verdict.index < index; });
+    const bool known = at != m_verdicts.end() && at->index == link->ifi_index;
+    if (msg.nlmsg_type == RTM_DELLINK) {
+        if (known) {
+            m_verdicts.erase(at);
+        }
+        return;
+    }
+    auto attrLength = static_cast<unsigned int>(msg.nlmsg_len - NLMSG_LENGTH(sizeof(*link)));
+    const auto* attr = reinterpret_cast<const rtattr*>(reinterpret_cast<const char*>(link) +
+                                                       NLMSG_ALIGN(sizeof(*link)));
+    for (; RTA_OK(attr, attrLength); attr = RTA_NEXT(attr, attrLength)) {
+        if (attr->rta_type != IFLA_IFNAME) {
+            continue;
+        }
+        const auto* name = static_cast<const char*>(RTA_DATA(attr));
+        const bool counts = m_filter.Counts({name, strnlen(name, RTA_PAYLOAD(attr))});
+        if (known) {
+            at->counts = counts;
+        } else {
+            m_verdicts.insert(at, {link->ifi_index, counts});
+        }
+        return;
+    }
+}
+
+bool StatsSocket::ResolveNames() {
+    m_namesStale = false;
+    m_verdicts.clear();
+    ifinfomsg all{};
+    all.ifi_family = AF_UNSPEC;
+    if (!SendDumpRequest(RTM_GETLINK, all) || !Receive(nullptr)) {
+        m_namesStale = true;
+        return false;
+    }
+    return true;
+}
+
+bool StatsSocket::KeepCounted(std::vector<InterfaceCounters>& rows) {
+    const auto find = [this](int index) -> const Verdict* {
+        const auto at = std::lower_bound(
+            m_verdicts.begin(), m_verdicts.end(), index,
+            [](const Verdict& verdict, int wanted) { return verdict.index < wanted; });
+        return at != m_verdicts.end() && at->index == index ? &*at : nullptr;
+    };
+    // An index not heard of yet is an interface so new that its announcement
+    // has not arrived: read the names now, so that it follows the rule from
+    // its first poll on.
+    const bool allKnown =
+        !m_namesStale && std::all_of(m_rowIndices.begin(), m_rowIndices.end(),
+                                     [&](int index) { return find(index) != nullptr; });
+    if (!allKnown && !ResolveNames()) {
+        return false;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Verdict* verdict = find(m_rowIndices[i]);
+        if (verdict != nullptr && verdict->counts) {
+            rows[kept++] = rows[i];
+        }
+    }
+    rows.resize(kept);
+    return true;
+}
+
+bool StatsSocket::Dump(const InterfaceFilter& filter, std::vector<InterfaceCounters>& rows) {
+    rows.clear();
+    m_rowIndices.clear();
+    m_collectIndices = !filter.CountsEverything();
+    if (m_fd < 0 || (m_collectIndices && !Watch(filter))) {
+        return false;
+    }
+    if_stats_msg stats{};
+    stats.family = AF_UNSPEC;
+    stats.filter_mask = IFLA_STATS_FILTER_BIT(IFLA_STATS_LINK_64);
+    if (!SendDumpRequest(RTM_GETSTATS, stats) || !Receive(&rows)) {
+        return false;
+    }
+    return !m_collectIndices || KeepCounted(rows);
+}
+
 }  // namespace
 
-bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent) {
+bool QueryTrafficTotals(const InterfaceFilter& filter, std::uint32_t& received,
+                        std::uint32_t& sent) {
     // Kept by each polling thread, so that a poll allocates nothing once the
-    // table has been seen.
+    // table (and, with a filter, the names) has been seen.
     thread_local StatsSocket socket;
     thread_local std::vector<InterfaceCounters> rows;
-    const bool read = socket.Dump(rows);
+    const bool read = socket.Dump(filter, rows);
     return SumTrafficTotals(read, rows, received, sent);
+}
+
+InterfaceFilter MakeInterfaceFilter(std::string_view patterns) {
+    return InterfaceFilter(patterns);
 }

@@ -212,15 +212,17 @@ void IniDocument::SetValue(std::string_view section, std::string_view key, std::
     m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(last + 1), std::move(keyLine));
 }
 
-int ProfileIntFromValue(std::optional<std::string_view> value, int defaultValue) {
-    if (!value) {
-        return defaultValue;
-    }
-    std::string_view text = *value;
+std::string_view ProfileTextFromValue(std::optional<std::string_view> value) {
+    std::string_view text = value.value_or(std::string_view{});
     if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
         text.back() == text.front()) {
         text = text.substr(1, text.size() - 2);
     }
+    return text;
+}
+
+int ProfileIntFromValue(std::optional<std::string_view> value, int defaultValue) {
+    const std::string_view text = ProfileTextFromValue(value);
     if (text.empty()) {
         return defaultValue;
     }

@@ -38,6 +38,10 @@ class IniDocument {
     std::string m_newline = "\n";      // the line end of lines this document adds
 };
 
+// A text value as GetPrivateProfileString reads it: one pair of enclosing quotes
+// (both double or both single) dropped; empty when the key is missing.
+std::string_view ProfileTextFromValue(std::optional<std::string_view> value);
+
 // An integer value as GetPrivateProfileInt reads it: quotes around the value
 // dropped, then an optional sign and decimal digits up to the first non-digit,
 // wrapping modulo 2^32 like the profile functions; 0 without a digit. A missing

@@ -11,6 +11,9 @@
 #include "settings/lamp_settings.h"
 
 inline constexpr std::string_view kSettingsSection = "Settings";
+// The optional patterns of the interfaces that light the lamps: read at
+// start-up, never written, so a line written by hand stays as it is.
+inline constexpr std::string_view kInterfacesKey = "Interfaces";
 
 // One key of section "Settings" with the text to write.
 struct SettingsEntry {
@@ -27,6 +30,9 @@ class SettingsStore {
     // defaultValue when the file, the section or the key is missing. A file that
     // cannot be read counts as missing.
     virtual int ReadInt(std::string_view key, int defaultValue) = 0;
+    // The key's text in section "Settings" as GetPrivateProfileString reads it;
+    // empty when missing. A store that keeps no text (a test's) reads none.
+    virtual std::string ReadText(std::string_view /*key*/) { return {}; }
     // Writes every entry into section "Settings" in this order, keeping everything
     // else in the file. False when the save did not reach the disk.
     virtual bool Write(std::span<const SettingsEntry> entries) = 0;

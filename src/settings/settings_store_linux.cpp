@@ -151,13 +151,14 @@ class LinuxIniStore final : public SettingsStore {
     explicit LinuxIniStore(std::filesystem::path path) : m_path(std::move(path)) {}
 
     int ReadInt(std::string_view key, int defaultValue) override {
-        std::string bytes;
-        mode_t mode = 0;
-        if (ReadWholeFile(m_path, bytes, mode) != 0) {
-            return defaultValue;
-        }
-        const IniDocument document = IniDocument::Parse(bytes);
-        return ProfileIntFromValue(document.GetValue(kSettingsSection, key), defaultValue);
+        const std::optional<std::string> value = Value(key);
+        return ProfileIntFromValue(value ? std::optional<std::string_view>(*value) : std::nullopt,
+                                   defaultValue);
+    }
+
+    std::string ReadText(std::string_view key) override {
+        const std::optional<std::string> value = Value(key);
+        return value ? std::string(ProfileTextFromValue(*value)) : std::string();
     }
 
     // A failed save tells the user why; the values in force stay as they are.
@@ -205,6 +206,19 @@ class LinuxIniStore final : public SettingsStore {
             document.SetValue(kSettingsSection, entry.key, entry.text);
         }
         return Replace(target, document.Serialize(), mode);
+    }
+
+    // The key's value in section "Settings"; nullopt when the file, the section
+    // or the key is missing, or the file cannot be read.
+    std::optional<std::string> Value(std::string_view key) const {
+        std::string bytes;
+        mode_t mode = 0;
+        if (ReadWholeFile(m_path, bytes, mode) != 0) {
+            return std::nullopt;
+        }
+        const IniDocument document = IniDocument::Parse(bytes);
+        const std::optional<std::string_view> value = document.GetValue(kSettingsSection, key);
+        return value ? std::optional<std::string>(*value) : std::nullopt;
     }
 
     // Writes a temporary file beside the target and renames it over the target,

@@ -13,6 +13,17 @@ std::wstring Widen(std::string_view text) {
     return std::wstring(text.begin(), text.end());
 }
 
+std::string Utf8(std::wstring_view text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
+                            size, nullptr, nullptr);
+    }
+    return bytes;
+}
+
 class ProfileIniStore final : public SettingsStore {
   public:
     explicit ProfileIniStore(std::wstring path) : m_path(std::move(path)) {}
@@ -21,6 +32,22 @@ class ProfileIniStore final : public SettingsStore {
         const std::wstring section = Widen(kSettingsSection);
         return static_cast<int>(GetPrivateProfileIntW(section.c_str(), Widen(key).c_str(),
                                                       defaultValue, m_path.c_str()));
+    }
+
+    std::string ReadText(std::string_view key) override {
+        const std::wstring section = Widen(kSettingsSection);
+        const std::wstring name = Widen(key);
+        // The value is cut to fit the buffer, so grow it until the value fits.
+        for (std::vector<wchar_t> value(256); value.size() <= 65536;
+             value.resize(value.size() * 2)) {
+            const DWORD length =
+                GetPrivateProfileStringW(section.c_str(), name.c_str(), L"", value.data(),
+                                         static_cast<DWORD>(value.size()), m_path.c_str());
+            if (length + 1 < value.size()) {
+                return Utf8(std::wstring_view(value.data(), length));
+            }
+        }
+        return {};
     }
 
     bool Write(std::span<const SettingsEntry> entries) override {

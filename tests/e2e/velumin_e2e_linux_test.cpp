@@ -264,6 +264,23 @@ TEST_F(VeluminE2E, LoopbackTrafficFlashesTheIconAndQuietKeepsItIdle) {
     EXPECT_EQ(WaitExit(pid), 0);
 }
 
+TEST_F(VeluminE2E, LoopbackLeftOutKeepsTheIconIdleAndItsLineOutlivesTheSave) {
+    const std::string ini = std::string(kKeyboardLampsOn) + "Interfaces = !lo\n";
+    WriteIni(ini);
+    const pid_t pid = Start();
+    ASSERT_TRUE(WaitForIcon("Idle"));
+    LoopbackTraffic traffic(pid);
+    // Five polls or so with loopback busy: not one flash.
+    for (int sample = 0; sample < 50; ++sample) {
+        ASSERT_EQ(IconShows(), "Idle") << "sample " << sample;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_FALSE(traffic.Failed());
+    kill(pid, SIGTERM);
+    EXPECT_EQ(WaitExit(pid), 0);
+    EXPECT_EQ(ReadFile(Ini()), ini);
+}
+
 TEST_F(VeluminE2E, SecondInstanceEndsAtOnceAndLeavesTheFirstAlone) {
     WriteIni(kKeyboardLampsOn);
     const pid_t first = Start();
