@@ -30,6 +30,8 @@ void CreatePair(const std::string& a, const std::string& b) {
     Shell("sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1");
     Shell("ip link add " + a + " type veth peer name " + b);
     Shell("ip link set " + a + " up && ip link set " + b + " up");
+    ASSERT_TRUE(testsupport::WaitUntilRunning(a.c_str()) &&
+                testsupport::WaitUntilRunning(b.c_str()));
 }
 
 // Sends 1000 bytes out of the named interface: a broadcast frame from a veth
@@ -107,12 +109,14 @@ TEST(InterfaceFilterLinux, InterfacesAddedOrRenamedLaterFollowTheRule) {
         EXPECT_EQ(Moves(filter, "late0"), "neither");
         // A rename keeps the index: only the name tells that late0 now counts.
         Shell("ip link set late0 down && ip link set late0 name early0 && ip link set early0 up");
+        ASSERT_TRUE(testsupport::WaitUntilRunning("early0"));
         EXPECT_EQ(Moves(filter, "early0"), "sent");
         // So many changes that the kernel drops some of its messages, the
         // rename back among them: the names must be read again.
         Shell(
             "for i in $(seq 3000); do echo link set lo alias a$i; done | ip -batch - && "
             "ip link set early0 down && ip link set early0 name late0 && ip link set late0 up");
+        ASSERT_TRUE(testsupport::WaitUntilRunning("late0"));
         EXPECT_EQ(Moves(filter, "late0"), "neither");
     });
     if (!skip.empty()) {

@@ -76,6 +76,7 @@ TEST(TrafficTotalsLinux, InterfaceWithIndexAboveTheCountIsCounted) {
                               "ip link add v0 index 500 type veth peer name v1 index 501 && "
                               "ip link set v0 up && ip link set v1 up"),
                   0);
+        ASSERT_TRUE(testsupport::WaitUntilRunning("v0") && testsupport::WaitUntilRunning("v1"));
         const int fd = socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, 0);
         ASSERT_GE(fd, 0);
         sockaddr_ll to{};

@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -28,6 +29,25 @@ inline bool BringLoopbackUp() {
     ok = ok && ioctl(fd, SIOCSIFFLAGS, &request) == 0;
     close(fd);
     return ok;
+}
+
+// Waits until the interface is up with its carrier on: a veth end drops what
+// it is given until its peer is up, which a busy machine may take a moment for.
+inline bool WaitUntilRunning(const char* name) {
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    bool running = false;
+    for (int attempt = 0; attempt < 2000 && fd >= 0 && !running; ++attempt) {
+        ifreq request{};
+        std::strncpy(request.ifr_name, name, IFNAMSIZ - 1);
+        running = ioctl(fd, SIOCGIFFLAGS, &request) == 0 && (request.ifr_flags & IFF_RUNNING) != 0;
+        if (!running) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+    if (fd >= 0) {
+        close(fd);
+    }
+    return running;
 }
 
 // Runs body on a new thread that has its own network namespace with loopback up.
