@@ -139,6 +139,8 @@ int main(int argc, char* argv[]) {
     QtShell shell(instanceLock);
     Program& program = shell.program();
     TrayCommands& commands = program.Commands();
+    TrayMenu trayMenu(commands);
+    shell.tray().SetMenu(&trayMenu.Menu());
 
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&commands] {
@@ -158,7 +160,8 @@ int main(int argc, char* argv[]) {
                    stderr);
     }
     program.Start(shell.tray());
-    InstallTrayMenu(*shell.tray().Icon(), commands);
+    trayMenu.Refresh();
+    trayMenu.Attach(*shell.tray().Icon());
     runningProgram = &program;
     std::atexit(OnExitWhileRunning);
 

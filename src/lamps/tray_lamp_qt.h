@@ -12,6 +12,8 @@
 
 #include "lamps/tray_lamp.h"
 
+class QMenu;
+
 class QtTrayLamp final : public QObject, public TrayLamp {
   public:
     // Made on the GUI thread while the QApplication exists.
@@ -29,6 +31,10 @@ class QtTrayLamp final : public QObject, public TrayLamp {
     // object itself stays for a worker that may still call Show.
     void Remove() override;
 
+    // The menu the icon offers from Add on. A StatusNotifierItem host reads
+    // the menu when the icon registers, so it is given before the icon is shown.
+    void SetMenu(QMenu* menu) { m_menu = menu; }
+
     // The icon, for the menu; nullptr once removed.
     QSystemTrayIcon* Icon() { return m_icon.get(); }
 
@@ -37,6 +43,7 @@ class QtTrayLamp final : public QObject, public TrayLamp {
 
     std::array<QIcon, 4> m_pictures;
     std::unique_ptr<QSystemTrayIcon> m_icon;
+    QMenu* m_menu = nullptr;
     TrayLampState m_shown = TrayLampState::Idle;
 };
 
