@@ -15,6 +15,7 @@
 
 #include "app/display_loss_x11.h"
 #include "app/program.h"
+#include "app/session_linux.h"
 #include "app/single_instance_linux.h"
 #include "lamps/tray_lamp_qt.h"
 #include "ui/about_dialog_qt.h"
@@ -129,7 +130,11 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    if (!ChooseQtPlatform()) {
+        return 1;
+    }
     QApplication app(argc, argv);
+    SayWhenKeyboardLampsStayDark();
     // Xlib would exit() from inside the X call that found the display gone,
     // running the destructors while other threads still use them.
     SetDisplayLossHandler(EndWithoutDisplay);
@@ -156,8 +161,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&commands] { commands.OrderlyStop(); });
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        std::fputs("velumin: the desktop has no system tray; the icon appears when one starts.\n",
-                   stderr);
+        SayNoTray();
     }
     program.Start(shell.tray());
     trayMenu.Refresh();
