@@ -13,7 +13,9 @@
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
+#include <QtEndian>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,16 +42,12 @@ bool Pump(Condition condition, std::chrono::milliseconds limit = std::chrono::se
 class Watcher : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ Items)
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ HostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ ProtocolVersion)
 
   public:
     QString service;
     QString path;
-    QStringList Items() const { return {service + path}; }
     bool HostRegistered() const { return true; }
-    int ProtocolVersion() const { return 0; }
 
   public slots:
     void RegisterStatusNotifierItem(const QString& item) {
@@ -58,17 +56,20 @@ class Watcher : public QObject, protected QDBusContext {
         path = item.startsWith(QLatin1Char('/')) ? item : QStringLiteral("/StatusNotifierItem");
     }
     void RegisterStatusNotifierHost(const QString& /*host*/) {}
-
-  signals:
-    void StatusNotifierItemRegistered(const QString& item);
 };
 
 class SignalCounter : public QObject {
     Q_OBJECT
   public:
     std::map<std::string, int> seen;
+    std::function<void()> then;
   public slots:
-    void Count(const QDBusMessage& message) { ++seen[message.member().toStdString()]; }
+    void Count(const QDBusMessage& message) {
+        ++seen[message.member().toStdString()];
+        if (then) {
+            then();
+        }
+    }
 };
 
 struct MenuItem {
@@ -90,8 +91,10 @@ class Host {
 
     bool Ready() const { return m_bus.isConnected(); }
 
-    // Waits for the item; from then on its NewIcon signals are counted.
-    bool WaitForItem() {
+    // Waits for the item; from then on its NewIcon signals are counted, and
+    // each runs onNewIcon.
+    bool WaitForItem(std::function<void()> onNewIcon = {}) {
+        m_counter.then = std::move(onNewIcon);
         if (!Pump([this] { return !m_watcher.service.isEmpty(); })) {
             return false;
         }
@@ -189,16 +192,8 @@ class Host {
     // ARGB32 in network byte order, as the item sends its pictures.
     static QByteArray Argb(const QImage& picture) {
         const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
-        QByteArray bytes;
-        for (int y = 0; y < image.height(); ++y) {
-            for (int x = 0; x < image.width(); ++x) {
-                const QRgb pixel = image.pixel(x, y);
-                bytes.append(static_cast<char>(qAlpha(pixel)));
-                bytes.append(static_cast<char>(qRed(pixel)));
-                bytes.append(static_cast<char>(qGreen(pixel)));
-                bytes.append(static_cast<char>(qBlue(pixel)));
-            }
-        }
+        QByteArray bytes(image.sizeInBytes(), '\0');
+        qToBigEndian<quint32>(image.constBits(), image.width() * image.height(), bytes.data());
         return bytes;
     }
 
