@@ -167,11 +167,12 @@ class SniTest : public testing::TestWithParam<Session> {
         return WaitExit();
     }
 
-    bool QuestionShown() {
+    bool WindowShown(const std::string& title) {
         if (GetParam() == Session::Wayland) {
-            return ReadFile(m_dir / "proto").find("set_title(\"Velumin\")") != std::string::npos;
+            return ReadFile(m_dir / "proto").find("set_title(\"" + title + "\")") !=
+                   std::string::npos;
         }
-        return m_probe->Titled("velumin", "Velumin").size() == 1;
+        return m_probe->Titled("velumin", title).size() == 1;
     }
 
     fs::path m_dir;
@@ -252,10 +253,13 @@ TEST_P(SniTest, MenuHasTheFourCommandsAndAClickFlipsTheKeyboardSwitch) {
     EXPECT_NE(ReadFile(Ini()).find("UseKeybordLed=1\n"), std::string::npos) << ReadFile(Ini());
 }
 
-TEST_P(SniTest, ExitFromTheMenuAsksFirst) {
+TEST_P(SniTest, SettingsAndTheExitQuestionOpenFromTheMenu) {
     Start();
-    m_host->Click(m_host->MenuLayout().back().id);
-    EXPECT_TRUE(testsupport::WaitFor([&] { return QuestionShown(); }));
+    const std::vector<sni::MenuItem> items = m_host->MenuLayout();
+    m_host->Click(items.front().id);
+    EXPECT_TRUE(testsupport::WaitFor([&] { return WindowShown("設定"); }));
+    m_host->Click(items.back().id);
+    EXPECT_TRUE(testsupport::WaitFor([&] { return WindowShown("Velumin"); }));
     EXPECT_EQ(Terminate(), 0);
 }
 
