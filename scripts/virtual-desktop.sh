@@ -2,7 +2,8 @@
 # an Xvfb server with trayer as its tray, each in a session of its own (setsid)
 # so that Ctrl+C reaches only the calling script.
 # start_virtual_desktop DIR exports DISPLAY; sets xvfb_pid and trayer_pid;
-# logs go to DIR.
+# logs go to DIR. When either fails to start, it ends what it started and
+# returns 1.
 start_virtual_desktop() {
     local dir=$1
     # Xvfb writes the number of the display it has chosen once it accepts clients.
@@ -25,6 +26,7 @@ start_virtual_desktop() {
     until xwininfo -root -tree 2>/dev/null | grep -q '("panel" "trayer")'; do
         kill -0 "$trayer_pid" 2>/dev/null || {
             echo "trayer did not start, see $dir/trayer.log" >&2
+            kill "$xvfb_pid"
             return 1
         }
         sleep 0.05
