@@ -80,7 +80,9 @@ bool ChooseQtPlatform() {
     const bool triesWayland =
         requested.empty() ? WaylandSession() : requested.starts_with("wayland");
     const bool triesX11 = requested.empty() ? !triesWayland : requested.starts_with("xcb");
-    if (triesX11 && !hasX11) {
+    // A list of platforms ("xcb;wayland") lets Qt go on to the next.
+    const bool listed = requested.find(';') != std::string::npos;
+    if (triesX11 && !hasX11 && !listed) {
         Say(WaylandSession() ? "no X display for the platform xcb: DISPLAY is not set"
                              : "no graphical session: neither DISPLAY nor WAYLAND_DISPLAY is set");
         return false;
@@ -89,6 +91,7 @@ bool ChooseQtPlatform() {
         return true;
     }
     if (hasX11) {
+        // Qt aborts when no platform it may try can start: X11 goes after Wayland.
         if (requested.find("xcb") == std::string::npos) {
             const std::string platforms = (requested.empty() ? "wayland" : requested) + ";xcb";
             setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);

@@ -59,7 +59,8 @@ for _ in $(seq 200); do
     kill -0 "$pid" 2>/dev/null || fail "the installed program ended: $(cat "$work/velumin.log")"
     sleep 0.05
 done
-[ "$(icons)" -gt "$before" ] || fail "no icon docked within 10 s"
+[ "$(icons)" -gt "$before" ] ||
+    fail "no icon docked within 10 s: $(cat "$work/velumin.log"; xwininfo -root -tree)"
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
