@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -200,10 +201,12 @@ int main(int argc, char** argv) {
     for (const auto& [name, pictures] : files) {
         encoded.emplace_back(name, EncodeIcon(pictures));
     }
-    for (const LampPicture& picture : ApplicationIconPictures()) {
-        encoded.emplace_back("velumin-" + std::to_string(picture.size) + ".png",
-                             EncodePng(picture));
-    }
+    const std::vector<LampPicture> application = ApplicationIconPictures();
+    std::transform(application.begin(), application.end(), std::back_inserter(encoded),
+                   [](const LampPicture& picture) {
+                       return std::pair("velumin-" + std::to_string(picture.size) + ".png",
+                                        EncodePng(picture));
+                   });
     for (const auto& [name, bytes] : encoded) {
         const std::string path = directory + "/" + name;
         if (!WriteFile(path, bytes)) {
