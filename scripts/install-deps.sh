@@ -18,6 +18,12 @@ packages=(
     fonts-ipafont-gothic fonts-ipaexfont-gothic
     # Private network namespaces with veth pairs
     iproute2 procps
+    # The tray over D-Bus and Wayland: a private session bus, a headless
+    # compositor with its protocol log, and Qt's Wayland platform
+    dbus-daemon weston qt6-wayland
+    # The Debian package: its desktop entries checked, its dependencies found
+    # by dpkg-shlibdeps (which needs file)
+    desktop-file-utils dpkg-dev file
     # Sanitizers and libFuzzer
     clang-14 libclang-rt-14-dev
 )

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Measures what Velumin costs: the poll and the loop (Google Benchmark), the
-# idle rhythm with 4 and 64 interfaces, and the whole Linux program idling on
-# a virtual desktop of its own (CPU, wake-ups, memory, time to a docked icon),
-# plus the size of the Windows exe. Needs root for the network namespaces.
+# idle rhythm with 4 and 64 interfaces, the whole Linux program idling on a
+# virtual desktop of its own (CPU, wake-ups, memory, time to a docked icon) and
+# flashing continuously on an XEmbed tray and on StatusNotifierItem hosts
+# (X11 and Wayland), plus the size of the Windows exe. Needs root for the
+# network namespaces.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 idle_seconds=${IDLE_SECONDS:-60}
+flash_seconds=${FLASH_SECONDS:-30}
 scripts/install-deps.sh >/dev/null
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target velumin velumin_benchmarks velumin_bare_sleeper >/dev/null
+cmake --build --preset linux --target velumin velumin_benchmarks velumin_bare_sleeper \
+    velumin_sni_host >/dev/null
 
 bench=build/linux/tests/benchmarks/velumin_benchmarks
 aggregates=(--benchmark_repetitions=10 --benchmark_report_aggregates_only=true)
@@ -77,6 +81,69 @@ awk -v n=$((sw1 - sw0)) -v s="$idle_seconds" 'BEGIN {printf "wake-ups: %.2f per 
 awk -v kb="$rss_kb" 'BEGIN {printf "resident memory: %.1f MB\n", kb / 1024}'
 kill -TERM "$pid"
 wait "$pid" 2>/dev/null || true
+
+# The program flashing without pause: a datagram every 20 ms on the loopback
+# of its own namespace lights the lamps at every cycle. Arguments: a label and
+# the environment of the run; ready_check says when the icon is up.
+flash_cost() {
+    local label=$1
+    shift
+    rm -rf "$work/config"
+    mkdir -p "$work/config"
+    env "$@" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+        unshare -n sh -c 'ip link set lo up && exec "$0"' "$PWD/build/linux/src/app/velumin" \
+        </dev/null >"$work/velumin.log" 2>&1 &
+    pid=$!
+    pids+=($pid)
+    until ready_check; do sleep 0.01; done
+    nsenter --net=/proc/$pid/ns/net bash -c \
+        'while :; do echo > /dev/udp/127.0.0.1/9; sleep 0.02; done' &
+    local traffic=$!
+    pids+=($traffic)
+    sleep 2
+    local cpu0 cpu1 sw0 sw1
+    cpu0=$(runtime_ns); sw0=$(switches)
+    sleep "$flash_seconds"
+    cpu1=$(runtime_ns); sw1=$(switches)
+    kill "$traffic"
+    kill -TERM "$pid"
+    wait "$pid" 2>/dev/null || true
+    awk -v ns=$((cpu1 - cpu0)) -v s="$flash_seconds" -v n=$((sw1 - sw0)) -v l="$label" \
+        'BEGIN {printf "%-36s CPU %.3f%% of one core, %.1f wake-ups per second\n", l, ns / (s * 1e9) * 100, n / s}'
+}
+
+echo "== the whole program flashing continuously, ${flash_seconds} s each"
+before=$(xwininfo -id "$panel" -children | grep -cE '^ +0x' || true)
+ready_check() { docked "$before"; }
+flash_cost "XEmbed tray (trayer, Xvfb):" QT_QPA_PLATFORM=xcb WAYLAND_DISPLAY= \
+    DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
+
+# A private session bus with a host that reads the pictures at every NewIcon.
+dbus-daemon --session --nofork --address="unix:path=$work/runtime/bus" </dev/null \
+    >"$work/dbus.log" 2>&1 &
+pids+=($!)
+until [ -S "$work/runtime/bus" ]; do sleep 0.01; done
+bus="unix:path=$work/runtime/bus"
+host=
+start_host() {
+    # One watcher at a time owns its bus name.
+    [ -z "$host" ] || { kill "$host"; wait "$host" 2>/dev/null || true; }
+    DBUS_SESSION_BUS_ADDRESS=$bus build/linux/tests/benchmarks/velumin_sni_host >"$work/host.log" 2>&1 &
+    host=$!
+    pids+=($host)
+    until grep -qs ready "$work/host.log"; do sleep 0.01; done
+}
+ready_check() { grep -qs item "$work/host.log"; }
+start_host
+flash_cost "StatusNotifierItem host on X11:" QT_QPA_PLATFORM=xcb WAYLAND_DISPLAY= \
+    DBUS_SESSION_BUS_ADDRESS="$bus"
+XDG_RUNTIME_DIR=$work/runtime weston --backend=headless-backend.so --socket=wl-measure \
+    --idle-time=0 --no-config </dev/null >"$work/weston.log" 2>&1 &
+pids+=($!)
+until [ -S "$work/runtime/wl-measure" ]; do sleep 0.01; done
+start_host
+flash_cost "StatusNotifierItem host on Wayland:" QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=wl-measure \
+    DBUS_SESSION_BUS_ADDRESS="$bus"
 
 exe=$(find build/windows -name Velumin.exe -print -quit 2>/dev/null || true)
 if [ -n "$exe" ]; then

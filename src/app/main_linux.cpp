@@ -18,6 +18,7 @@
 
 #include "app/display_loss_x11.h"
 #include "app/program.h"
+#include "app/session_linux.h"
 #include "app/single_instance_linux.h"
 #include "lamps/tray_lamp_qt.h"
 #include "settings/settings_store.h"
@@ -199,7 +200,11 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    if (!ChooseQtPlatform()) {
+        return 1;
+    }
     QApplication app(argc, argv);
+    SayWhenKeyboardLampsStayDark();
     // Xlib would exit() from inside the X call that found the display gone,
     // running the destructors while other threads still use them.
     SetDisplayLossHandler(EndWithoutDisplay);
@@ -210,6 +215,8 @@ int main(int argc, char* argv[]) {
     QtShell shell(instanceLock);
     Program& program = shell.program();
     TrayCommands& commands = program.Commands();
+    TrayMenu trayMenu(commands);
+    shell.tray().SetMenu(&trayMenu.Menu());
 
     QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&commands] {
@@ -225,13 +232,14 @@ int main(int argc, char* argv[]) {
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&commands] { commands.OrderlyStop(); });
 
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        TellUser("the desktop has no system tray; the icon appears when one starts.");
+        SayNoTray();
     }
     // Before the start: the display may go away as soon as the icon has docked.
     runningProgram = &program;
     std::atexit(OnExitWhileRunning);
     program.Start(shell.tray());
-    InstallTrayMenu(*shell.tray().Icon(), commands);
+    trayMenu.Refresh();
+    trayMenu.Attach(*shell.tray().Icon());
 
     QApplication::exec();
 

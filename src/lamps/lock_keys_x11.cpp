@@ -10,7 +10,9 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -50,7 +52,21 @@ bool ReadIndicator(Display* display, const LockKey& key, Atom& name, Bool& on) {
            XkbGetNamedIndicator(display, name, &index, &on, nullptr, nullptr) == True;
 }
 
+// Flips nothing and reads every lock as off.
+class NoLockKeyDriver final : public LockKeyDriver {
+  public:
+    int GetLockState(int /*virtualKey*/) override { return 0; }
+    void ToggleLock(int /*virtualKey*/) override {}
+};
+
 }  // namespace
+
+bool WaylandSession() {
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    const char* type = std::getenv("XDG_SESSION_TYPE");
+    return (display != nullptr && *display != '\0') ||
+           (type != nullptr && std::string_view(type) == "wayland");
+}
 
 X11LockKeyDriver::X11LockKeyDriver(const char* displayName) {
     int errorBase = 0;
@@ -144,7 +160,11 @@ void X11LockKeyDriver::ToggleLock(int virtualKey) {
 
 LockKeyDriver& SystemLockKeyDriver() {
     // Made on first use, as the first lamp is constructed, and never destroyed:
-    // the lamps restore their keys during static destruction.
-    static X11LockKeyDriver* const driver = new X11LockKeyDriver(nullptr);
+    // the lamps restore their keys during static destruction. The lock keys of
+    // XWayland are not the keyboard's: flipping them would only change what X
+    // programs see, so a Wayland session gets a driver that touches nothing.
+    static LockKeyDriver* const driver = WaylandSession()
+                                             ? static_cast<LockKeyDriver*>(new NoLockKeyDriver)
+                                             : new X11LockKeyDriver(nullptr);
     return *driver;
 }

@@ -49,6 +49,7 @@ void QtTrayLamp::Add() {
     m_icon = std::make_unique<QSystemTrayIcon>();
     m_icon->setIcon(m_pictures[IndexOf(TrayLampState::Idle)]);
     m_icon->setToolTip(QStringLiteral(TEXT_TRAY_TIP));
+    m_icon->setContextMenu(m_menu);
     m_icon->show();
 }
 

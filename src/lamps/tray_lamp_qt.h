@@ -12,6 +12,7 @@
 
 #include "lamps/tray_lamp.h"
 
+class QMenu;
 struct LampPicture;
 
 class QtTrayLamp final : public QObject, public TrayLamp {
@@ -31,6 +32,10 @@ class QtTrayLamp final : public QObject, public TrayLamp {
     // object itself stays for a worker that may still call Show.
     void Remove() override;
 
+    // The menu the icon offers from Add on. A StatusNotifierItem host reads
+    // the menu when the icon registers, so it is given before the icon is shown.
+    void SetMenu(QMenu* menu) { m_menu = menu; }
+
     // The icon, for the menu; nullptr once removed.
     QSystemTrayIcon* Icon() { return m_icon.get(); }
 
@@ -39,6 +44,7 @@ class QtTrayLamp final : public QObject, public TrayLamp {
 
     std::array<QIcon, 4> m_pictures;
     std::unique_ptr<QSystemTrayIcon> m_icon;
+    QMenu* m_menu = nullptr;
     TrayLampState m_shown = TrayLampState::Idle;
 };
 

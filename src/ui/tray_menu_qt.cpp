@@ -2,9 +2,9 @@
 #include "ui/tray_menu_qt.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMetaObject>
 #include <QMouseEvent>
@@ -38,20 +38,6 @@ class RightDoubleClickAsPress final : public QObject {
     QSystemTrayIcon& m_icon;
 };
 
-// Built afresh at each opening, so the check mark is never stale.
-void OpenTrayMenu(QSystemTrayIcon& icon, TrayCommands& commands) {
-    QMenu* menu = CreateTrayMenu(commands.KeyboardLedChecked()).release();
-    QObject::connect(menu, &QMenu::aboutToHide, menu, &QObject::deleteLater);
-    QObject::connect(menu, &QMenu::triggered, menu, [&icon, &commands](QAction* action) {
-        // Queued, so the command runs after the menu has closed; dropped when
-        // the icon has gone meanwhile.
-        QMetaObject::invokeMethod(
-            &icon, [&commands, command = action->data().toInt()] { commands.OnCommand(command); },
-            Qt::QueuedConnection);
-    });
-    menu->popup(QCursor::pos());
-}
-
 QAction* AddCommand(QMenu& menu, int command, const char* text) {
     QAction* action = menu.addAction(QString::fromUtf8(text));
     action->setObjectName(QString::number(command));
@@ -75,11 +61,37 @@ std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked) {
     return menu;
 }
 
-void InstallTrayMenu(QSystemTrayIcon& icon, TrayCommands& commands) {
-    QObject::connect(&icon, &QSystemTrayIcon::activated, &icon,
-                     [&icon, &commands](QSystemTrayIcon::ActivationReason reason) {
-                         if (reason == QSystemTrayIcon::Context) {
-                             OpenTrayMenu(icon, commands);
+TrayMenu::TrayMenu(TrayCommands& commands)
+    : m_commands(commands), m_menu(CreateTrayMenu(commands.KeyboardLedChecked())) {
+    m_keyboardItem = m_menu->findChild<QAction*>(QString::number(IDM_KEYBOARD_LED));
+    // A D-Bus host may open the menu without asking first (no aboutToShow), so
+    // the check is also set again after every command.
+    QObject::connect(m_menu.get(), &QMenu::aboutToShow, m_menu.get(), [this] { Refresh(); });
+    QObject::connect(m_menu.get(), &QMenu::triggered, m_menu.get(), [this](QAction* action) {
+        // Queued, so the command runs after the menu has closed.
+        QMetaObject::invokeMethod(
+            m_menu.get(),
+            [this, command = action->data().toInt()] {
+                m_commands.OnCommand(command);
+                Refresh();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+TrayMenu::~TrayMenu() = default;
+
+void TrayMenu::Refresh() {
+    m_keyboardItem->setChecked(m_commands.KeyboardLedChecked());
+}
+
+void TrayMenu::Attach(QSystemTrayIcon& icon) {
+    QObject::connect(&icon, &QSystemTrayIcon::activated, m_menu.get(),
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         // A Wayland client knows no pointer position to open a menu at.
+                         if (reason == QSystemTrayIcon::Context && !m_menu->isVisible() &&
+                             QGuiApplication::platformName() != QStringLiteral("wayland")) {
+                             m_menu->popup(QCursor::pos());
                          }
                      });
     QCoreApplication::instance()->installEventFilter(new RightDoubleClickAsPress(icon));

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+class QAction;
 class QMenu;
 class QSystemTrayIcon;
 class TrayCommands;
@@ -11,7 +12,27 @@ class TrayCommands;
 // id), the keyboard item checked as given.
 std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked);
 
-// Opens the menu on a right click on icon, at the pointer, with the keyboard
-// item's check taken from the settings at each opening; other clicks open
-// nothing. A chosen command runs through commands once the menu has closed.
-void InstallTrayMenu(QSystemTrayIcon& icon, TrayCommands& commands);
+// The one menu of the tray icon, kept for the program's life. Given to the
+// icon before it is shown, Qt exports it over D-Bus (com.canonical.dbusmenu)
+// to a StatusNotifierItem host and opens it itself at a right press on an
+// XEmbed tray. A chosen command runs through commands once the menu has
+// closed; the keyboard item's check follows the settings.
+class TrayMenu {
+  public:
+    explicit TrayMenu(TrayCommands& commands);
+    ~TrayMenu();
+    TrayMenu(const TrayMenu&) = delete;
+    TrayMenu& operator=(const TrayMenu&) = delete;
+
+    QMenu& Menu() { return *m_menu; }
+    // The check mark from the settings as they are now.
+    void Refresh();
+    // The clicks on icon that Qt leaves to the program: a quick second right
+    // press on an XEmbed tray, and a host's request to open the menu itself.
+    void Attach(QSystemTrayIcon& icon);
+
+  private:
+    TrayCommands& m_commands;
+    std::unique_ptr<QMenu> m_menu;
+    QAction* m_keyboardItem = nullptr;
+};

@@ -151,6 +151,7 @@ class VeluminE2E : public testing::Test {
              "XDG_CONFIG_HOME=" + (m_dir / "config").string(),
              "XDG_RUNTIME_DIR=" + (m_dir / "runtime").string(),
              "PATH=" + (m_dir / "bin").string() + ":" + path, "QT_QPA_PLATFORM=xcb",
+             "WAYLAND_DISPLAY=", "XDG_SESSION_TYPE=",
              // No desktop bus: the icon docks into trayer by XEmbed.
              "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent", "BROWSER=", "DEFAULT_BROWSER="});
         m_started.push_back(pid);

@@ -220,8 +220,9 @@ class Child {
         if (socketpair(AF_UNIX, SOCK_STREAM, 0, channel) != 0) {
             return;
         }
-        m_pid = testsupport::Spawn({VELUMIN_LOCK_KEYS_CHILD, std::to_string(channel[1]), commands},
-                                   {displayEnv}, channel[1]);
+        m_pid =
+            testsupport::Spawn({VELUMIN_LOCK_KEYS_CHILD, std::to_string(channel[1]), commands},
+                               {displayEnv, "WAYLAND_DISPLAY=", "XDG_SESSION_TYPE="}, channel[1]);
         close(channel[1]);
         m_channel = channel[0];
     }

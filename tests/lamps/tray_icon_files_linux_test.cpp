@@ -1,11 +1,14 @@
 // The icon files of the Windows resources, read back from the tree: 4-bit
 // icons in the standard palette with an empty mask, the lamp halves in the
-// right colours, and no different from what make_icons writes today.
+// right colours, and no different from what make_icons writes today; and the
+// Linux desktop's PNGs of the application icon.
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <QImage>
 
 #include <cstdint>
 #include <filesystem>
@@ -131,6 +134,22 @@ TEST(TrayIconFiles, EveryPixelHasTheLampColourOfItsHalf) {
     }
 }
 
+TEST(TrayIconFiles, PngsShowTheApplicationIconAtBothSizes) {
+    for (const int size : {16, 32}) {
+        const std::string file = "velumin-" + std::to_string(size) + ".png";
+        const QImage png(QString::fromStdString((kIconDir / file).string()));
+        ASSERT_EQ(png.width(), size) << file << " is missing or not a PNG";
+        ASSERT_EQ(png.height(), size) << file;
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                // Both lamps lit: bright red send on the left, bright green receive on the right.
+                ASSERT_EQ(png.pixel(x, y) & 0xFFFFFF, kPalette[x < size / 2 ? 9 : 10])
+                    << file << " pixel " << x << "," << y;
+            }
+        }
+    }
+}
+
 TEST(TrayIconFiles, TreeHoldsWhatMakeIconsWrites) {
     char pattern[] = "/tmp/velumin-icons-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -139,11 +158,15 @@ TEST(TrayIconFiles, TreeHoldsWhatMakeIconsWrites) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
 
+    std::vector<std::string> files{"velumin-16.png", "velumin-32.png"};
     for (const ExpectedIcon& icon : kIcons) {
-        const std::vector<std::uint8_t> written = ReadBytes(fresh / icon.file);
-        EXPECT_FALSE(written.empty()) << icon.file;
-        EXPECT_TRUE(written == ReadBytes(kIconDir / icon.file))
-            << "res/icons/" << icon.file << " is stale: run "
+        files.emplace_back(icon.file);
+    }
+    for (const std::string& file : files) {
+        const std::vector<std::uint8_t> written = ReadBytes(fresh / file);
+        EXPECT_FALSE(written.empty()) << file;
+        EXPECT_TRUE(written == ReadBytes(kIconDir / file))
+            << "res/icons/" << file << " is stale: run "
             << "cmake --build --preset linux --target velumin_icons";
     }
     std::filesystem::remove_all(fresh);

@@ -1,0 +1,128 @@
+// The Qt platform for the session, chosen before Qt would abort on its own.
+#include "app/session_linux.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QStringList>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "lamps/lock_keys_x11.h"
+#include "ui/messages_linux.h"
+
+namespace {
+
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// Where Qt looks for its platform plugins: its own folder and the folders the
+// environment adds.
+bool WaylandPluginInstalled() {
+    QStringList folders{
+        QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"),
+        qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH")};
+    for (const QString& folder :
+         qEnvironmentVariable("QT_PLUGIN_PATH").split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        folders << folder + QStringLiteral("/platforms");
+    }
+    for (const QString& folder : folders) {
+        if (!folder.isEmpty() &&
+            !QDir(folder).entryList({QStringLiteral("libqwayland-*.so")}, QDir::Files).isEmpty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The compositor's socket, as libwayland-client finds it.
+std::string CompositorSocket() {
+    std::string name = Env("WAYLAND_DISPLAY");
+    if (name.empty()) {
+        name = "wayland-0";
+    }
+    return name[0] == '/' ? name : Env("XDG_RUNTIME_DIR") + "/" + name;
+}
+
+bool CompositorReachable(const std::string& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) {
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size());
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const bool reached =
+        fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0) {
+        close(fd);
+    }
+    return reached;
+}
+
+}  // namespace
+
+bool ChooseQtPlatform() {
+    const std::string requested = Env("QT_QPA_PLATFORM");
+    const bool hasX11 = !Env("DISPLAY").empty();
+    // Unset, Qt tries Wayland first in a Wayland session and X11 otherwise.
+    const bool triesWayland =
+        requested.empty() ? WaylandSession() : requested.starts_with("wayland");
+    const bool triesX11 = requested.empty() ? !triesWayland : requested.starts_with("xcb");
+    // A list of platforms ("xcb;wayland") lets Qt go on to the next.
+    const bool listed = requested.find(';') != std::string::npos;
+    if (triesX11 && !hasX11 && !listed) {
+        TellUser(WaylandSession()
+                     ? "no X display for the platform xcb: DISPLAY is not set"
+                     : "no graphical session: neither DISPLAY nor WAYLAND_DISPLAY is set");
+        return false;
+    }
+    if (!triesWayland) {
+        return true;
+    }
+    if (hasX11) {
+        // Qt aborts when no platform it may try can start: X11 goes after Wayland.
+        if (requested.find("xcb") == std::string::npos) {
+            const std::string platforms = (requested.empty() ? "wayland" : requested) + ";xcb";
+            setenv("QT_QPA_PLATFORM", platforms.c_str(), 1);
+        }
+        return true;
+    }
+    if (!WaylandPluginInstalled()) {
+        TellUser(
+            "Qt's Wayland platform plugin is missing: install the package qt6-wayland, or run "
+            "the program in an X11 session");
+        return false;
+    }
+    const std::string socketPath = CompositorSocket();
+    if (!CompositorReachable(socketPath)) {
+        TellUser("cannot reach the Wayland compositor at " + socketPath);
+        return false;
+    }
+    return true;
+}
+
+void SayWhenKeyboardLampsStayDark() {
+    if (WaylandSession()) {
+        TellUser(
+            "a Wayland session lets no program drive the keyboard's lock keys: the keyboard "
+            "lamps stay dark (the tray icon and the serial lamp still flash)");
+    }
+}
+
+void SayNoTray() {
+    if (QGuiApplication::platformName() == QStringLiteral("wayland")) {
+        TellUser(
+            "the desktop has no system tray (no StatusNotifierItem host): start the program "
+            "again once the desktop shows one");
+    } else {
+        TellUser("the desktop has no system tray; the icon appears when one starts.");
+    }
+}
