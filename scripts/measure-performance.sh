@@ -102,9 +102,9 @@ flash_cost() {
     pids+=($traffic)
     sleep 2
     local cpu0 cpu1 sw0 sw1
-    cpu0=$(runtime_ns); sw0=$(switches)
+    cpu0=$(runtime_ns $pid); sw0=$(switches $pid)
     sleep "$flash_seconds"
-    cpu1=$(runtime_ns); sw1=$(switches)
+    cpu1=$(runtime_ns $pid); sw1=$(switches $pid)
     kill "$traffic"
     kill -TERM "$pid"
     wait "$pid" 2>/dev/null || true
