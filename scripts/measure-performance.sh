@@ -61,22 +61,28 @@ docked_ms=$(( ($(date +%s%N) - start) / 1000000 ))
 echo "start to docked tray icon: ${docked_ms} ms"
 
 # The floor beside it, over the same minute: a process whose one thread only
-# sleeps 200 ms at a time.
+# sleeps 200 ms at a time; and the same holding as much memory as velumin.
 build/linux/tests/benchmarks/velumin_bare_sleeper </dev/null >/dev/null 2>&1 &
 sleeper=$!
 pids+=($sleeper)
+velumin_mb=$(awk '/VmRSS/ {print int($2 / 1024)}' /proc/$pid/status)
+build/linux/tests/benchmarks/velumin_bare_sleeper "$velumin_mb" </dev/null >/dev/null 2>&1 &
+heavy=$!
+pids+=($heavy)
 
 runtime_ns() { local t=0 s; for s in /proc/$1/task/*/schedstat; do t=$((t + $(cut -d' ' -f1 "$s"))); done; echo $t; }
 switches() { local n=0 f; for f in /proc/$1/task/*/status; do
     n=$((n + $(awk '/ctxt_switches/ {s += $2} END {print s}' "$f"))); done; echo $n; }
 sleep 2  # let the first flash after start-up pass
-cpu0=$(runtime_ns $pid); sw0=$(switches $pid); bare0=$(runtime_ns $sleeper)
+cpu0=$(runtime_ns $pid); sw0=$(switches $pid); bare0=$(runtime_ns $sleeper); heavy0=$(runtime_ns $heavy)
 sleep "$idle_seconds"
-cpu1=$(runtime_ns $pid); sw1=$(switches $pid); bare1=$(runtime_ns $sleeper)
+cpu1=$(runtime_ns $pid); sw1=$(switches $pid); bare1=$(runtime_ns $sleeper); heavy1=$(runtime_ns $heavy)
 rss_kb=$(awk '/VmRSS/ {print $2}' /proc/$pid/status)
-awk -v ns=$((cpu1 - cpu0)) -v bare=$((bare1 - bare0)) -v s="$idle_seconds" 'BEGIN {
+awk -v ns=$((cpu1 - cpu0)) -v bare=$((bare1 - bare0)) -v heavy=$((heavy1 - heavy0)) \
+    -v s="$idle_seconds" -v mb="$velumin_mb" 'BEGIN {
     printf "idle CPU: %.4f%% of one core\n", ns / (s * 1e9) * 100
-    printf "bare 200 ms sleeper beside it: %.4f%% of one core; ratio %.2f\n", bare / (s * 1e9) * 100, ns / bare }'
+    printf "bare 200 ms sleeper beside it: %.4f%% of one core; ratio %.2f\n", bare / (s * 1e9) * 100, ns / bare
+    printf "the same holding %d MB: %.4f%% of one core; ratio %.2f\n", mb, heavy / (s * 1e9) * 100, ns / heavy }'
 awk -v n=$((sw1 - sw0)) -v s="$idle_seconds" 'BEGIN {printf "wake-ups: %.2f per second\n", n / s}'
 awk -v kb="$rss_kb" 'BEGIN {printf "resident memory: %.1f MB\n", kb / 1024}'
 kill -TERM "$pid"

@@ -127,7 +127,9 @@ int StatsSocket::ParseChunk(const char* data, std::size_t length,
 
 bool StatsSocket::Receive(std::vector<InterfaceCounters>* rows) {
     for (;;) {
-        const ssize_t got = recv(m_fd, m_buffer.data(), m_buffer.size(), 0);
+        // MSG_TRUNC gives the datagram's whole length: a table cut short must
+        // never be summed as if it were all of it.
+        const ssize_t got = recv(m_fd, m_buffer.data(), m_buffer.size(), MSG_TRUNC);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -137,7 +139,7 @@ bool StatsSocket::Receive(std::vector<InterfaceCounters>* rows) {
             m_namesStale = true;
             continue;
         }
-        if (got <= 0) {
+        if (got <= 0 || static_cast<std::size_t>(got) > m_buffer.size()) {
             return false;
         }
         const int state = ParseChunk(m_buffer.data(), static_cast<std::size_t>(got), rows);
