@@ -9,6 +9,8 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "lamps/tray_lamp.h"
 
@@ -39,6 +41,9 @@ class QtTrayLamp final : public QObject, public TrayLamp {
     // The icon, for the menu; nullptr once removed.
     QSystemTrayIcon* Icon() { return m_icon.get(); }
 
+  protected:
+    void customEvent(QEvent* event) override;
+
   private:
     void ShowNow(TrayLampState state);
 
@@ -46,6 +51,10 @@ class QtTrayLamp final : public QObject, public TrayLamp {
     std::unique_ptr<QSystemTrayIcon> m_icon;
     QMenu* m_menu = nullptr;
     TrayLampState m_shown = TrayLampState::Idle;
+    // Switches asked for and not yet shown, oldest first: each flash is shown
+    // even when the GUI thread comes late to them.
+    std::mutex m_askedMutex;
+    std::vector<TrayLampState> m_asked;
 };
 
 // A picture as an image in the standard palette.
