@@ -11,7 +11,7 @@ scripts/install-deps.sh >/dev/null
 cmake --preset linux >/dev/null
 cmake --build --preset linux --target velumin velumin_benchmarks >/dev/null
 
-bench=build/linux/tests/benchmarks/velumin_benchmarks
+bench=build/linux/bench/velumin_benchmarks
 aggregates=(--benchmark_repetitions=10 --benchmark_report_aggregates_only=true)
 
 echo "== machine"

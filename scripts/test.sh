@@ -15,7 +15,7 @@ scripts/prepare-wine.sh
 cmake --build --preset windows
 
 # The sanitizers watch the portable and Linux tests only.
-sanitized_tests=(--target velumin_portable_tests velumin_platform_tests velumin_lock_keys_child)
+sanitized_tests=(--target velumin_portable_tests velumin_platform_tests)
 cmake --preset linux-asan
 cmake --build --preset linux-asan "${sanitized_tests[@]}"
 cmake --preset linux-tsan

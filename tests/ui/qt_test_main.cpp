@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "support/virtual_desktop_linux.h"
+#include "support/desktop_linux.h"
 
 int main(int argc, char* argv[]) {
     testing::InitGoogleTest(&argc, argv);

@@ -1,0 +1,99 @@
+// The Qt menu and dialogs on a real X server, for what the end-to-end runs do
+// not see: the exchange of odd values, the About text, the menu's check mark.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextEdit>
+
+#include "ui/about_dialog_qt.h"
+#include "ui/commands.h"
+#include "ui/settings_dialog_qt.h"
+#include "ui/tray_menu_qt.h"
+
+namespace {
+
+template <typename Widget = QWidget>
+Widget* Control(QDialog& dialog, int id) {
+    return dialog.findChild<Widget*>(QString::number(id));
+}
+
+TEST(QtSettingsDialog, KeyListsFollowTheirBoxesAndEveryControlIsExchanged) {
+    auto dialog = CreateSettingsDialog(SettingsForm{0, 1, 2, 1, 19, 1, 0});
+    auto* receiveList = Control<QComboBox>(*dialog, 1014);
+    auto* sendList = Control<QComboBox>(*dialog, 1015);
+    EXPECT_FALSE(receiveList->isEnabled());
+    EXPECT_EQ(sendList->currentText(), "ScrollLock");
+    EXPECT_EQ(Control<QComboBox>(*dialog, 1021)->currentText(), "/dev/ttyS7");
+    Control<QCheckBox>(*dialog, 1012)->click();
+    EXPECT_TRUE(receiveList->isEnabled());
+    Control<QCheckBox>(*dialog, 1013)->click();
+    EXPECT_FALSE(sendList->isEnabled());
+    Control<QCheckBox>(*dialog, 1023)->click();  // the serial controls follow no box
+    EXPECT_TRUE(Control(*dialog, 1021)->isEnabled() && Control(*dialog, 1024)->isEnabled());
+    Control<QCheckBox>(*dialog, 1024)->click();
+    sendList->setCurrentIndex(0);  // a greyed list's choice still counts
+    Control<QComboBox>(*dialog, 1021)->setCurrentIndex(8);
+    EXPECT_EQ(ReadSettingsDialog(*dialog), (SettingsForm{1, 0, 2, 0, 8, 0, 1}));
+    // Flags other than 0 and 1 show as off; a port outside the list shows none.
+    for (const int port : {-1, 20}) {
+        auto odd = CreateSettingsDialog(SettingsForm{2, -1, 0, 0, port, 7, 2});
+        EXPECT_EQ(ReadSettingsDialog(*odd), (SettingsForm{0, 0, 0, 0, -1, 0, 0})) << port;
+    }
+}
+
+class RecordingWebPage final : public WebPageHost {
+  public:
+    bool Ask(const std::string& /*question*/) override { return true; }
+    void OpenUrl(const std::string& url) override { opened += url; }
+    std::string opened;
+};
+
+TEST(QtAboutDialog, ShowsItsTextCentredAndReadOnly) {
+    RecordingWebPage web;
+    auto dialog = CreateAboutDialog("Velumin\r\nline two\r\n", "http://velumin.example/p", web);
+    dialog->show();
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    auto* text = dialog->findChild<QTextEdit*>("1009");
+    for (QTextBlock block = text->document()->begin(); block.isValid(); block = block.next()) {
+        EXPECT_TRUE(block.blockFormat().alignment() & Qt::AlignHCenter);
+    }
+    // Typing changes nothing, and Enter in the text does not end the dialog.
+    QSignalSpy finished(dialog.get(), &QDialog::finished);
+    text->setFocus();
+    QTest::keyClicks(text, "xyz");
+    QTest::keyClick(text, Qt::Key_Delete);
+    QTest::keyClick(text, Qt::Key_Return);
+    EXPECT_EQ(text->toPlainText(), "Velumin\nline two\n");
+    QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(text->textCursor().selectedText().size(), text->toPlainText().size());
+    EXPECT_EQ(finished.count(), 0);
+    Control<QAbstractButton>(*dialog, 1007)->click();
+    EXPECT_EQ(web.opened, "http://velumin.example/p");
+}
+
+TEST(QtTrayMenu, HasTheFourCommandsAndTheCheckAsGiven) {
+    for (const bool checked : {false, true}) {
+        std::string items;
+        const auto menu = CreateTrayMenu(checked);
+        for (const QAction* action : menu->actions()) {
+            items += action->isSeparator()
+                         ? "- "
+                         : action->text().toStdString() + std::to_string(action->data().toInt()) +
+                               (action->isChecked() ? "* " : " ");
+        }
+        EXPECT_EQ(items, std::string("設定(&S)1011 - キーボードLED使用1015") +
+                             (checked ? "* " : " ") +
+                             "- このプログラムについて(&A)1006 終了(&X)1005 ");
+    }
+}
+
+}  // namespace
