@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <sstream>
 #include <thread>
 
 #include "fakes/lamp_rig.h"
+#include "support/files.h"
 
 namespace {
 
@@ -126,31 +126,15 @@ TEST(LampLoop, FirstPollFlashesBothThenTheLoopStopsAtTheTopOfACycle) {
 }
 
 // A poll that blocks while the test holds it, on real threads and time.
-class HeldTraffic final : public TrafficSource {
-  public:
+struct HeldTraffic final : TrafficSource {
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         received = sent = 0;
-        std::unique_lock lock(mutex);
         ++polls;
-        changed.notify_all();
-        changed.wait(lock, [this] { return !held; });
+        held.wait(true);
         return true;
     }
-    void Hold(bool hold) {
-        {
-            const std::lock_guard lock(mutex);
-            held = hold;
-        }
-        changed.notify_all();
-    }
-    void WaitForPolls(int count) {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return polls >= count; });
-    }
-    std::mutex mutex;
-    std::condition_variable changed;
-    int polls = 0;
-    bool held = false;
+    std::atomic<int> polls{0};
+    std::atomic<bool> held{false};
 };
 
 TEST(LampLoop, StopWakesASleepingWorkerAndAStuckPollIsReported) {
@@ -159,17 +143,19 @@ TEST(LampLoop, StopWakesASleepingWorkerAndAStuckPollIsReported) {
     SteadyLampClock clock{rig.stop};
     LampLoop loop{rig.settings, rig.port, rig.fake, traffic, clock, rig.stop};
     std::thread worker([&loop] { RunLampLoop(loop); });
-    traffic.WaitForPolls(2);  // now in the second cycle's wait
+    testsupport::WaitFor([&] { return traffic.polls >= 2; });  // now in the second cycle's wait
     EXPECT_TRUE(RequestLampLoopStop(loop, 3000));
     worker.join();
 
-    traffic.Hold(true);
+    traffic.held = true;
+    const int polls = traffic.polls;
     std::thread stuck([&loop] { RunLampLoop(loop); });
-    traffic.WaitForPolls(3);
+    testsupport::WaitFor([&] { return traffic.polls > polls; });
     EXPECT_FALSE(RequestLampLoopStop(loop, 50));
     // Unacknowledged, the request stays, so that the worker leaves once its poll returns.
     EXPECT_EQ(rig.stop.load(), 1);
-    traffic.Hold(false);
+    traffic.held = false;
+    traffic.held.notify_all();
     stuck.join();
     EXPECT_EQ(rig.stop.load(), 0);
 }

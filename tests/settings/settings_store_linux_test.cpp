@@ -55,54 +55,31 @@ int RunInChild(const std::function<int()>& body, bool ordinaryUser) {
 TEST(SettingsLinuxFile, RefusedSavesChangeNothing) {
     struct Refusal {
         const char* what;
-        std::function<fs::path(const testsupport::TempDir&)> prepare;
-        int loaded;  // SerialPortNum as loaded from it; 1 is the default
-        bool ordinaryUser = false;
-        bool diskFull = false;
+        const char* file;  // where Velumin.ini is made; "plain" is a file, "locked" a directory
+        fs::perms fileMode;
+        int loaded;  // SerialPortNum as loaded; 1 is the default
+        bool ordinaryUser;
+        bool diskFull;
     };
-    const std::string kFile =
-        "[Settings]\nSerialPortNum=3\n[Notes]\n" + std::string(8192, 'n') + "\n";
     const Refusal refusals[] = {
-        {"unwritable directory",
-         [&](const testsupport::TempDir& d) {
-             fs::create_directory(d / "locked");
-             WriteFile(d / "locked/Velumin.ini", kFile);
-             fs::permissions(d / "locked/Velumin.ini", fs::perms(0666));
-             fs::permissions(d / "locked", fs::perms(0555));
-             return d / "locked/Velumin.ini";
-         },
-         3, true},
-        {"unreadable file",
-         [&](const testsupport::TempDir& d) {
-             WriteFile(d / "Velumin.ini", kFile);
-             fs::permissions(d / "Velumin.ini", fs::perms::none);
-             return d / "Velumin.ini";
-         },
-         1, true},
-        {"read-only file",
-         [&](const testsupport::TempDir& d) {
-             WriteFile(d / "Velumin.ini", kFile);
-             fs::permissions(d / "Velumin.ini", fs::perms(0444));
-             return d / "Velumin.ini";
-         },
-         3},
-        {"a file for its directory",
-         [](const testsupport::TempDir& d) {
-             WriteFile(d / "plain", "not a directory");
-             return d / "plain/Velumin.ini";
-         },
-         1},
-        {"a disk that fills half-way",
-         [&](const testsupport::TempDir& d) {
-             WriteFile(d / "Velumin.ini", kFile);
-             return d / "Velumin.ini";
-         },
-         3, false, true},
+        {"unwritable directory", "locked/Velumin.ini", fs::perms(0666), 3, true, false},
+        {"unreadable file", "Velumin.ini", fs::perms::none, 1, true, false},
+        {"read-only file", "Velumin.ini", fs::perms(0444), 3, false, false},
+        {"a file for its directory", "plain/Velumin.ini", fs::perms(0666), 1, false, false},
+        {"a disk that fills half-way", "Velumin.ini", fs::perms(0666), 3, false, true},
     };
     for (const Refusal& refusal : refusals) {
         testsupport::TempDir dir;
         fs::permissions(dir.path(), fs::perms(0777));  // reachable for the ordinary user
-        const fs::path ini = refusal.prepare(dir);
+        const fs::path ini = dir / refusal.file;
+        fs::create_directory(dir / "locked");
+        WriteFile(dir / "plain", "not a directory");
+        if (fs::is_directory(ini.parent_path())) {
+            WriteFile(ini,
+                      "[Settings]\nSerialPortNum=3\n[Notes]\n" + std::string(8192, 'n') + "\n");
+            fs::permissions(ini, refusal.fileMode);
+        }
+        fs::permissions(dir / "locked", fs::perms(0555));
         const auto listing = [&dir] {
             std::string names;
             for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
