@@ -94,9 +94,8 @@ struct LinuxDriver final : Driver {
     LinuxDriver() {
         program = "velumin";
         onItsOwn = true;
-        for (const int signal : {SIGINT, SIGHUP}) {
-            waysOut.emplace_back(strsignal(signal), [signal](pid_t pid) { kill(pid, signal); });
-        }
+        waysOut.emplace_back("SIGINT", [](pid_t pid) { kill(pid, SIGINT); });
+        waysOut.emplace_back("SIGHUP", [](pid_t pid) { kill(pid, SIGHUP); });
         waysOut.emplace_back("after a second instance", [this](pid_t pid) {
             int status = -1;
             waitpid(Start(*desktop), &status, 0);

@@ -152,7 +152,7 @@ struct LampRig {
     CKeyboardLed caps{kVirtualKeyCapsLock, fake};
     CKeyboardLed scroll{kVirtualKeyScrollLock, fake};
     CKeyboardLed num{kVirtualKeyNumLock, fake};
-    KeyboardLedTable lamps{&caps, &scroll, &num};
+    KeyboardLedTable lamps{&caps, &scroll, &num};  // cppcheck-suppress unusedStructMember
     LampSettingsRecord settings{&caps, &scroll};
     CSerialPort port{fake};
     std::atomic<int> stop{0};

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -33,14 +34,12 @@ inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::
     for (int fd = 0; fd < 256; ++fd) {
         fd < 3 ? dup2(devnull, fd) : fd != keepFd ? close(fd) : 0;
     }
-    std::vector<char*> args;
     for (const std::string& text : env) {
         putenv(const_cast<char*>(text.c_str()));
     }
-    for (const std::string& text : argv) {
-        args.push_back(const_cast<char*>(text.c_str()));
-    }
-    args.push_back(nullptr);
+    std::vector<char*> args(argv.size() + 1, nullptr);
+    std::transform(argv.begin(), argv.end(), args.begin(),
+                   [](const std::string& text) { return const_cast<char*>(text.c_str()); });
     execvp(args[0], args.data());
     _exit(127);
 }
@@ -182,9 +181,10 @@ class XDesktop {
             const std::uint32_t r = pixels[i] >> 16 & 0xFF, g = pixels[i] >> 8 & 0xFF,
                                 b = pixels[i] & 0xFF;
             // Background and blended pixels at the seam count for nothing.
-            const int lamp = (g < 40 && b < 40 && r > 96)   ? 0
-                             : (r < 40 && b < 40 && g > 96) ? 1
-                                                            : -1;
+            if (b >= 40 || (r < 40) == (g < 40)) {
+                continue;
+            }
+            const int lamp = r > 96 && g < 40 ? 0 : g > 96 && r < 40 ? 1 : -1;
             if (lamp >= 0) {
                 ++count[lamp][(lamp == 0 ? r : g) > 192];
                 sumX[lamp] += static_cast<long>(i % static_cast<std::size_t>(icons[0].width));

@@ -41,12 +41,7 @@ inline void WriteFile(const std::filesystem::path& path, std::string_view bytes)
 // A fresh directory under the system's temporary one, removed with its content.
 class TempDir {
   public:
-    TempDir() {
-        std::random_device random;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("velumin-test-" + std::to_string(random()) + std::to_string(random()));
-        std::filesystem::create_directories(m_path);
-    }
+    TempDir() { std::filesystem::create_directories(m_path); }
     ~TempDir() {
         namespace fs = std::filesystem;
         std::error_code ignored;
@@ -67,7 +62,11 @@ class TempDir {
     }
 
   private:
-    std::filesystem::path m_path;
+    std::filesystem::path m_path = [] {
+        std::random_device random;
+        return std::filesystem::temp_directory_path() /
+               ("velumin-test-" + std::to_string(random()) + std::to_string(random()));
+    }();
 };
 
 #ifndef _WIN32

@@ -30,7 +30,10 @@ class Commands : public ::testing::Test, public Shell, public SettingsStore {
         rig.fake.Note("ask " + question);
         return answer();
     }
-    bool StopWorker() override { return rig.fake.Note("stop worker"), true; }
+    bool StopWorker() override {
+        rig.fake.Note("stop worker");
+        return true;
+    }
     void ReleaseInstanceLock() override { rig.fake.Note("release lock"); }
     void RemoveTrayIcon() override { rig.fake.Note("remove tray"); }
     void EndHost() override {
@@ -39,7 +42,8 @@ class Commands : public ::testing::Test, public Shell, public SettingsStore {
     int ReadInt(std::string_view /*key*/, int defaultValue) override { return defaultValue; }
     // A save shows its UseReceiveLed and SendLed values.
     bool Write(std::span<const SettingsEntry> entries) override {
-        return rig.fake.Note("save " + entries[1].text + entries[4].text), true;
+        rig.fake.Note("save " + entries[1].text + entries[4].text);
+        return true;
     }
     void TearDown() override { EXPECT_EQ(busy, DialogSlots{}) << "a dialog slot was left busy"; }
 
@@ -121,7 +125,10 @@ TEST_F(Commands, NoCommandIsEnteredTwice) {
 
 TEST_F(Commands, ExitYesAndEveryOtherWayOutStopOnceInOrder) {
     // A close request while the Exit question is open, then Yes, then more commands.
-    answer = [this] { return commands.OrderlyStop(), true; };
+    answer = [this] {
+        commands.OrderlyStop();
+        return true;
+    };
     commands.OnCommand(IDM_EXIT);
     commands.OrderlyStop();
     commands.OnCommand(IDM_SETTINGS);
@@ -131,7 +138,10 @@ TEST_F(Commands, ExitYesAndEveryOtherWayOutStopOnceInOrder) {
 
 TEST(WebPage, OnlyYesOpensThePage) {
     struct : WebPageHost {
-        bool Ask(const std::string& question) override { return steps.push_back(question), yes; }
+        bool Ask(const std::string& question) override {
+            steps.push_back(question);
+            return yes;
+        }
         void OpenUrl(const std::string& url) override { steps.push_back("open " + url); }
         bool yes = false;
         Events steps;
