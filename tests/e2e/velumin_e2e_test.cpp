@@ -171,7 +171,7 @@ struct WineDriver final : Driver {
     int Shell(const std::string& command, const std::string& dialog = "",
               const std::string& control = "") {
         int status = -1;
-        waitpid(testsupport::Spawn({kWineRun, kBuild + "/tests/e2e/velumin_window_probe.exe",
+        waitpid(testsupport::Spawn({kWineRun, kBuild + "/tests/velumin_window_probe.exe",
                                     command, dialog, control},
                                    {desktop->DisplayEnv(), "WINEPREFIX=" + kBuild + "/wineprefix"}),
                 &status, 0);
@@ -188,7 +188,7 @@ class E2E : public ::testing::Test {
 
     void SetUp() override {
 #ifdef VELUMIN_E2E_WINE
-        if (!fs::exists(VELUMIN_WINDOWS_BUILD_DIR "/tests/e2e/velumin_window_probe.exe")) {
+        if (!fs::exists(VELUMIN_WINDOWS_BUILD_DIR "/src/app/Velumin.exe")) {
             GTEST_SKIP() << "build the windows preset first";
         }
         driver = std::make_unique<WineDriver>();
