@@ -3,18 +3,25 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
-// The build tree's path as a Wine path: the host's root is drive Z:.
-std::wstring ProgramPath() {
+// A path of the host as a Wine path: the host's root is drive Z:.
+std::wstring WinePath(const std::string& host) {
     std::wstring path = L"Z:";
-    for (const char c : std::string(VELUMIN_EXE)) {
+    for (const char c : host) {
         path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
     }
     return path;
+}
+
+std::wstring ProgramPath() {
+    return WinePath(VELUMIN_EXE);
 }
 
 TEST(VeluminResources, VersionOneZeroZeroOneInJapaneseWithTheManifestAndIcon) {
@@ -56,6 +63,33 @@ TEST(VeluminResources, VersionOneZeroZeroOneInJapaneseWithTheManifestAndIcon) {
     EXPECT_NE(text.find("asInvoker"), std::string::npos);
     EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14)), nullptr)
         << "application icon group 128";
+    FreeLibrary(program);
+}
+
+// Each lamp picture's icon is the image of its file in res/icons.
+TEST(VeluminResources, EachIconIsTheFileOfItsPicture) {
+    HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const auto resource = [program](int id, LPCWSTR type) {
+        HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(id), type);
+        return std::string(static_cast<const char*>(LockResource(LoadResource(program, found))),
+                           found != nullptr ? SizeofResource(program, found) : 0);
+    };
+    const std::pair<int, const char*> icons[] = {
+        {128, "velumin"}, {129, "send"}, {130, "idle"}, {133, "receive"}, {134, "both"}};
+    for (const auto& [id, name] : icons) {
+        std::ifstream in(std::filesystem::path(WinePath(
+                             std::string(VELUMIN_SOURCE_DIR "/res/icons/") + name + ".ico")),
+                         std::ios::binary);
+        const std::string file{std::istreambuf_iterator<char>(in), {}};
+        // The group's first entry names its image; the file's first entry gives its offset.
+        const std::string group = resource(id, MAKEINTRESOURCEW(14));
+        ASSERT_GE(group.size(), 20u) << name;
+        const std::string image =
+            resource(*reinterpret_cast<const WORD*>(&group[18]), MAKEINTRESOURCEW(3));
+        ASSERT_GE(file.size(), 22u) << name;
+        EXPECT_EQ(image, file.substr(*reinterpret_cast<const DWORD*>(&file[18]), image.size()))
+            << name;
+    }
     FreeLibrary(program);
 }
 
