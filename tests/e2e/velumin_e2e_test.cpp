@@ -136,9 +136,8 @@ struct WineDriver final : Driver {
     WineDriver() {
         program = "velumin.exe";
         waysOut.emplace_back("end of session", [this](pid_t) {
+            // The probe ends the process once the message returns, as the system may.
             EXPECT_EQ(Shell("endsession"), 0);
-            // The system may end the process once the message returns: saved by then.
-            EXPECT_EQ(Text(Ini()), Text(dir / "expected.ini"));
         });
     }
     pid_t Start(const testsupport::VirtualDesktop& on) override {
@@ -171,8 +170,8 @@ struct WineDriver final : Driver {
     int Shell(const std::string& command, const std::string& dialog = "",
               const std::string& control = "") {
         int status = -1;
-        waitpid(testsupport::Spawn({kWineRun, kBuild + "/tests/velumin_window_probe.exe",
-                                    command, dialog, control},
+        waitpid(testsupport::Spawn({kWineRun, kBuild + "/tests/velumin_window_probe.exe", command,
+                                    dialog, control},
                                    {desktop->DisplayEnv(), "WINEPREFIX=" + kBuild + "/wineprefix"}),
                 &status, 0);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -426,10 +425,11 @@ TEST_F(E2E, AboutWebPageOpensOnlyWhenAnsweredYes) {
 // With the keyboard lamps flashing, every way out gives the lock keys back
 // (CapsLock was on and NumLock off) and saves what was loaded.
 TEST_F(E2E, EveryWayOutGivesTheLockKeysBackAndSaves) {
-    const char* const lampsOn =
+    // The file lacks the last key, which the save at the end adds.
+    const std::string lampsOn =
         "[Settings]\nUseKeybordLed=1\nUseReceiveLed=1\nUseSendLed=1\n"
-        "ReceiveLed=0\nSendLed=2\nSerialPortNum=0\nUseSerialLed=0\nLedInversion=0\n";
-    testsupport::WriteFile(dir / "expected.ini", lampsOn);
+        "ReceiveLed=0\nSendLed=2\nSerialPortNum=0\nUseSerialLed=0\n";
+    testsupport::WriteFile(dir / "expected.ini", lampsOn + "LedInversion=0\n");
     driver->waysOut.emplace_back("Close", [this](pid_t pid) { driver->Close(pid); });
     driver->waysOut.emplace_back("Exit", [this](pid_t) {
         Choose("x");

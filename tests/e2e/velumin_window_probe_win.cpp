@@ -1,7 +1,8 @@
 // Plays the Windows shell and the user around Velumin.exe for the end-to-end
-// tests under Wine: asks its hidden host window to close or the session to
-// end, loses its tray icon as a crashing shell does, announces a restarted
-// shell, and clicks a control of a dialog known by another control it holds.
+// tests under Wine: asks its hidden host window to close, or ends the session
+// and with it the process, loses its tray icon as a crashing shell does,
+// announces a restarted shell, and clicks a control of a dialog known by
+// another control it holds.
 // Exit status 0 when done, 1 otherwise.
 #include <windows.h>
 // windows.h first: shellapi.h relies on it.
@@ -43,6 +44,8 @@ int main(int argc, char** argv) {
                    : 1;
     }
     const HWND hostWindow = host.found;
+    DWORD process = 0;
+    GetWindowThreadProcessId(hostWindow, &process);
     DWORD_PTR result = 0;
     NOTIFYICONDATAW icon{};
     icon.cbSize = NOTIFYICONDATAW_V2_SIZE;
@@ -50,8 +53,11 @@ int main(int argc, char** argv) {
     const bool done =
         command == "close" ? hostWindow != nullptr && PostMessageW(hostWindow, WM_CLOSE, 0, 0)
         : command == "endsession"
-            ? hostWindow != nullptr && SendMessageTimeoutW(hostWindow, WM_ENDSESSION, TRUE, 0,
-                                                           SMTO_NORMAL, 30000, &result)
+            ? hostWindow != nullptr &&
+                  SendMessageTimeoutW(hostWindow, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 30000,
+                                      &result) &&
+                  // As the system may: end the process as soon as the message returns.
+                  TerminateProcess(OpenProcess(PROCESS_TERMINATE, FALSE, process), 0)
         : command == "lose-icon"
             ? hostWindow != nullptr && Shell_NotifyIconW(NIM_DELETE, &icon)
             : command == "taskbar-created" &&
