@@ -2,6 +2,8 @@
 // and read back through the API under Wine.
 #include "ui/dialogs_win.h"
 
+#include "lamps/tray_lamp_win.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -180,6 +182,27 @@ TEST(TrayMenuWin, PopupHasTheFourCommandsAndTheCheckFollowsTheSwitch) {
                              W(TEXT_MENU_ABOUT) + L"1006", W(TEXT_MENU_EXIT) + L"1005"}));
         DestroyMenu(menu);
     }
+}
+
+// The shell answers a change of the icon only while it has the icon.
+TEST(TrayLampWin, RemoveTakesTheIconAwayAndAShellRestartBringsItBackUntilThen) {
+    HWND host =
+        CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    NOTIFYICONDATAW icon{};
+    icon.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    icon.hWnd = host;
+    const auto shown = [&icon] { return Shell_NotifyIconW(NIM_MODIFY, &icon) != FALSE; };
+    WinTrayLamp lamp(host);
+    lamp.Add();
+    EXPECT_TRUE(shown());
+    Shell_NotifyIconW(NIM_DELETE, &icon);  // lost with the shell
+    lamp.AddAgain();
+    EXPECT_TRUE(shown());
+    lamp.Remove();
+    EXPECT_FALSE(shown());
+    lamp.AddAgain();
+    EXPECT_FALSE(shown());
+    DestroyWindow(host);
 }
 
 }  // namespace
