@@ -183,7 +183,27 @@ struct WineDriver final : Driver {
 class E2E : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { desktop = std::make_unique<testsupport::VirtualDesktop>(true); }
-    static void TearDownTestSuite() { desktop.reset(); }
+    static void TearDownTestSuite() {
+        desktop.reset();
+#ifdef VELUMIN_E2E_WINE
+        // Wine's shell outlives its last program a while, tied to this display:
+        // a program of the prefix started meanwhile would dock into its tray.
+        testsupport::WaitFor(
+            [] {
+                for (const auto& process : fs::directory_iterator("/proc")) {
+                    if (testsupport::ReadFile(process.path() / "cmdline").find("explorer.exe") !=
+                            std::string::npos &&
+                        testsupport::ReadFile(process.path() / "environ")
+                                .find("WINEPREFIX=" VELUMIN_WINDOWS_BUILD_DIR "/wineprefix") !=
+                            std::string::npos) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            30s);
+#endif
+    }
 
     void SetUp() override {
 #ifdef VELUMIN_E2E_WINE
