@@ -15,7 +15,7 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux --target velumin velumin_benchmarks velumin_bare_sleeper \
     velumin_sni_host >/dev/null
 
-bench=build/linux/tests/benchmarks/velumin_benchmarks
+bench=build/linux/bench/velumin_benchmarks
 aggregates=(--benchmark_repetitions=10 --benchmark_report_aggregates_only=true)
 
 echo "== machine"
@@ -62,11 +62,11 @@ echo "start to docked tray icon: ${docked_ms} ms"
 
 # The floor beside it, over the same minute: a process whose one thread only
 # sleeps 200 ms at a time; and the same holding as much memory as velumin.
-build/linux/tests/benchmarks/velumin_bare_sleeper </dev/null >/dev/null 2>&1 &
+build/linux/bench/velumin_bare_sleeper </dev/null >/dev/null 2>&1 &
 sleeper=$!
 pids+=($sleeper)
 velumin_mb=$(awk '/VmRSS/ {print int($2 / 1024)}' /proc/$pid/status)
-build/linux/tests/benchmarks/velumin_bare_sleeper "$velumin_mb" </dev/null >/dev/null 2>&1 &
+build/linux/bench/velumin_bare_sleeper "$velumin_mb" </dev/null >/dev/null 2>&1 &
 heavy=$!
 pids+=($heavy)
 
@@ -134,7 +134,7 @@ host=
 start_host() {
     # One watcher at a time owns its bus name.
     [ -z "$host" ] || { kill "$host"; wait "$host" 2>/dev/null || true; }
-    DBUS_SESSION_BUS_ADDRESS=$bus build/linux/tests/benchmarks/velumin_sni_host >"$work/host.log" 2>&1 &
+    DBUS_SESSION_BUS_ADDRESS=$bus build/linux/bench/velumin_sni_host >"$work/host.log" 2>&1 &
     host=$!
     pids+=($host)
     until grep -qs ready "$work/host.log"; do sleep 0.01; done

@@ -22,7 +22,7 @@
 
 #include "lamps/tray_lamp_qt.h"
 #include "lamps/tray_pictures.h"
-#include "support/wait.h"
+#include "support/files.h"
 
 namespace sni {
 

@@ -1,165 +1,66 @@
-// The lock-key lamp's logic on an in-memory keyboard: what it injects, and the
-// state it gives back.
+// The lock-key lamp on in-memory keys: what it injects, and the state it gives back.
 #include "lamps/keyboard_led.h"
-
-#include "fakes/fake_lock_key_driver.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <climits>
+#include <optional>
+
+#include "fakes/lamp_rig.h"
 
 namespace {
 
-constexpr int kKeys[] = {kVirtualKeyCapsLock, kVirtualKeyScrollLock, kVirtualKeyNumLock};
+constexpr int kCaps = kVirtualKeyCapsLock;
 
-TEST(KeyboardLed, SetInjectsOnlyWhenTheStateDiffers) {
-    for (const int key : kKeys) {
-        for (const int start : {0, 1}) {
-            for (const int wanted : {0, 1}) {
-                FakeLockKeyDriver keyboard;
-                keyboard.SetLock(key, start);
-                CKeyboardLed lamp(key, keyboard);
-                lamp.Set(wanted);
-                EXPECT_EQ(keyboard.Lock(key), wanted) << key << " " << start << "->" << wanted;
-                EXPECT_EQ(keyboard.Injected(key), start == wanted ? 0 : 1)
-                    << key << " " << start << "->" << wanted;
-                EXPECT_EQ(lamp.GetState(), wanted);
+// Each step: the lamp's Set, or 'u' for the user's own press of the key; the
+// key's lock afterwards; the press-and-release pairs injected so far.
+TEST(KeyboardLed, SetInjectsOnlyWhatChangesTheKeyAndSeesTheUsersPresses) {
+    fakes::Surroundings keys;
+    CKeyboardLed lamp(kCaps, keys);
+    for (const auto& [set, lock, injected] : {std::tuple{'1', 1, 1},
+                                              {'1', 1, 1},
+                                              {'0', 0, 2},
+                                              {'0', 0, 2},
+                                              {'2', 1, 3},
+                                              {'u', 0, 3},
+                                              {'0', 0, 3},
+                                              {'1', 1, 4}}) {
+        set == 'u' ? void(keys.locks[kCaps] ^= 1) : lamp.Set(set - '0');
+        EXPECT_EQ(lamp.GetState(), lock) << set;
+        EXPECT_EQ(keys.injected[kCaps], injected) << set;
+    }
+}
+
+TEST(KeyboardLed, GivesBackTheStateItFoundWhenItEnds) {
+    for (const auto& [start, meanwhile] :
+         {std::pair{1, "10"}, {0, "1"}, {0, "u"}, {1, "u"}, {0, "1u"}, {1, ""}, {1, "0"}}) {
+        fakes::Surroundings keys;
+        keys.locks[kCaps] = start;
+        {
+            CKeyboardLed lamp(kCaps, keys);
+            const CKeyboardLed other(kVirtualKeyNumLock, keys);
+            for (const char* c = meanwhile; *c != '\0'; ++c) {
+                *c == 'u' ? void(keys.locks[kCaps] ^= 1) : lamp.Set(*c - '0');
             }
         }
+        EXPECT_EQ(keys.locks[kCaps], start) << meanwhile;
+        EXPECT_EQ(keys.injected[kVirtualKeyNumLock], 0) << "another lamp's key was touched";
     }
 }
 
-TEST(KeyboardLed, TwoCallsInARowEndInTheLastCallsState) {
-    // Receive and send on the same key: each phase calls Set twice.
-    FakeLockKeyDriver keyboard;
-    CKeyboardLed lamp(kVirtualKeyCapsLock, keyboard);
-    lamp.Set(1);
-    lamp.Set(1);
-    EXPECT_EQ(keyboard.Lock(kVirtualKeyCapsLock), 1);
-    EXPECT_EQ(keyboard.Injected(kVirtualKeyCapsLock), 1);
-    lamp.Set(0);
-    lamp.Set(0);
-    EXPECT_EQ(keyboard.Lock(kVirtualKeyCapsLock), 0);
-    EXPECT_EQ(keyboard.Injected(kVirtualKeyCapsLock), 2);
-    lamp.Set(1);
-    lamp.Set(0);
-    EXPECT_EQ(keyboard.Lock(kVirtualKeyCapsLock), 0);
-    EXPECT_EQ(keyboard.Injected(kVirtualKeyCapsLock), 4);
-}
-
-TEST(KeyboardLed, ToggleInjectsOnePressAndReleaseOfItsOwnKey) {
-    FakeLockKeyDriver keyboard;
-    CKeyboardLed lamp(kVirtualKeyNumLock, keyboard);
-    lamp.Toggle();
-    EXPECT_EQ(keyboard.Lock(kVirtualKeyNumLock), 1);
-    EXPECT_EQ(keyboard.Injected(kVirtualKeyNumLock), 1);
-    EXPECT_EQ(keyboard.Injected(kVirtualKeyCapsLock), 0);
-    EXPECT_EQ(keyboard.Injected(kVirtualKeyScrollLock), 0);
-}
-
-TEST(KeyboardLed, AnyNonZeroRequestMeansLit) {
-    FakeLockKeyDriver keyboard;
-    CKeyboardLed lamp(kVirtualKeyScrollLock, keyboard);
-    lamp.Set(2);
-    lamp.Set(-1);
-    EXPECT_EQ(keyboard.Lock(kVirtualKeyScrollLock), 1);
-    EXPECT_EQ(keyboard.Injected(kVirtualKeyScrollLock), 1);
-}
-
-TEST(KeyboardLed, TheUsersChangeIsSeenByTheNextSet) {
-    FakeLockKeyDriver keyboard;
-    CKeyboardLed lamp(kVirtualKeyCapsLock, keyboard);
-    lamp.Set(1);
-    keyboard.PressByHand(kVirtualKeyCapsLock);
-    lamp.Set(0);
-    EXPECT_EQ(keyboard.Injected(kVirtualKeyCapsLock), 1);
-    lamp.Set(1);
-    EXPECT_EQ(keyboard.Lock(kVirtualKeyCapsLock), 1);
-    EXPECT_EQ(keyboard.Injected(kVirtualKeyCapsLock), 2);
-}
-
-TEST(KeyboardLed, GivesBackTheStateItFoundAtConstruction) {
-    struct Case {
-        const char* what;
-        int start;
-        int injectedAtEnd;
-        void (*between)(CKeyboardLed&, FakeLockKeyDriver&);
-    };
-    const Case cases[] = {
-        {"on at start, then flashed: ends dark between flashes", 1, 1,
-         [](CKeyboardLed& lamp, FakeLockKeyDriver&) {
-             lamp.Set(1);
-             lamp.Set(0);
-         }},
-        {"off at start, left lit", 0, 1,
-         [](CKeyboardLed& lamp, FakeLockKeyDriver&) { lamp.Set(1); }},
-        {"never used as a lamp, switched on by hand", 0, 1,
-         [](CKeyboardLed&, FakeLockKeyDriver& keyboard) {
-             keyboard.PressByHand(kVirtualKeyCapsLock);
-         }},
-        {"never used as a lamp, switched off by hand", 1, 1,
-         [](CKeyboardLed&, FakeLockKeyDriver& keyboard) {
-             keyboard.PressByHand(kVirtualKeyCapsLock);
-         }},
-        {"lit by the lamp, then darkened by hand", 0, 0,
-         [](CKeyboardLed& lamp, FakeLockKeyDriver& keyboard) {
-             lamp.Set(1);
-             keyboard.PressByHand(kVirtualKeyCapsLock);
-         }},
-        {"untouched", 1, 0, [](CKeyboardLed&, FakeLockKeyDriver&) {}},
-    };
-    for (const Case& c : cases) {
-        FakeLockKeyDriver keyboard;
-        keyboard.SetLock(kVirtualKeyCapsLock, c.start);
-        int injectedBefore = 0;
-        {
-            CKeyboardLed lamp(kVirtualKeyCapsLock, keyboard);
-            c.between(lamp, keyboard);
-            injectedBefore = keyboard.Injected(kVirtualKeyCapsLock);
-        }
-        EXPECT_EQ(keyboard.Lock(kVirtualKeyCapsLock), c.start) << c.what;
-        EXPECT_EQ(keyboard.Injected(kVirtualKeyCapsLock) - injectedBefore, c.injectedAtEnd)
-            << c.what;
+TEST(KeyboardLed, IndexTableMapsTheThreeLampsInListOrderAndNothingElse) {
+    fakes::LampRig rig;
+    const CKeyboardLed other(kCaps, rig.fake);
+    const std::pair<int, CKeyboardLed*> table[] = {{0, &rig.caps}, {1, &rig.scroll}, {2, &rig.num}};
+    for (const auto& [index, lamp] : table) {
+        EXPECT_EQ(KeyboardLedFromIndex(rig.lamps, index), lamp);
+        EXPECT_EQ(KeyboardLedToIndex(rig.lamps, lamp), index);
     }
-}
-
-TEST(KeyboardLed, EachOfThreeLampsGivesBackItsOwnKey) {
-    FakeLockKeyDriver keyboard;
-    keyboard.SetLock(kVirtualKeyCapsLock, 0);
-    keyboard.SetLock(kVirtualKeyScrollLock, 1);
-    keyboard.SetLock(kVirtualKeyNumLock, 1);
-    {
-        CKeyboardLed caps(kVirtualKeyCapsLock, keyboard);
-        CKeyboardLed scroll(kVirtualKeyScrollLock, keyboard);
-        CKeyboardLed num(kVirtualKeyNumLock, keyboard);
-        caps.Set(1);
-        scroll.Set(0);
-        keyboard.PressByHand(kVirtualKeyNumLock);
+    for (const int index : {-1, 3, INT_MIN, INT_MAX}) {
+        EXPECT_EQ(KeyboardLedFromIndex(rig.lamps, index), nullptr) << index;
     }
-    EXPECT_EQ(keyboard.Lock(kVirtualKeyCapsLock), 0);
-    EXPECT_EQ(keyboard.Lock(kVirtualKeyScrollLock), 1);
-    EXPECT_EQ(keyboard.Lock(kVirtualKeyNumLock), 1);
-}
-
-TEST(KeyboardLedIndex, MapsTheThreeLampsInTheListOrderAndNothingElse) {
-    FakeLockKeyDriver keyboard;
-    CKeyboardLed caps(kVirtualKeyCapsLock, keyboard);
-    CKeyboardLed scroll(kVirtualKeyScrollLock, keyboard);
-    CKeyboardLed num(kVirtualKeyNumLock, keyboard);
-    const CKeyboardLed other(kVirtualKeyCapsLock, keyboard);
-    const KeyboardLedTable lamps = {&caps, &scroll, &num};
-    EXPECT_EQ(KeyboardLedFromIndex(lamps, 0), &caps);
-    EXPECT_EQ(KeyboardLedFromIndex(lamps, 1), &scroll);
-    EXPECT_EQ(KeyboardLedFromIndex(lamps, 2), &num);
-    for (const int index : {0, 1, 2}) {
-        EXPECT_EQ(KeyboardLedToIndex(lamps, KeyboardLedFromIndex(lamps, index)), index);
-    }
-    for (const int index : {-1, 3, 4, INT_MIN, INT_MAX}) {
-        EXPECT_EQ(KeyboardLedFromIndex(lamps, index), nullptr) << index;
-    }
-    EXPECT_EQ(KeyboardLedToIndex(lamps, &other), -1);
-    EXPECT_EQ(KeyboardLedToIndex(lamps, nullptr), -1);
+    EXPECT_EQ(KeyboardLedToIndex(rig.lamps, &other), -1);
+    EXPECT_EQ(KeyboardLedToIndex(rig.lamps, nullptr), -1);
 }
 
 }  // namespace

@@ -1,175 +1,160 @@
-// The lamp loop's cycles, recorded operation by operation on fakes.
+// The lamp loop's cycles on the fake rig: what each cycle does, in order.
 #include "monitor/lamp_loop.h"
 
 #include <gtest/gtest.h>
 
-#include "fakes/timeline_fakes.h"
-#include "settings/lamp_settings.h"
+#include <sstream>
+#include <thread>
+
+#include "fakes/lamp_rig.h"
+#include "support/files.h"
 
 namespace {
 
-using Events = std::vector<std::string>;
+using Poll = fakes::Surroundings::Poll;
 
-class LampLoopTest : public ::testing::Test {
-  protected:
-    LampLoopTest() {
-        settings.serialPortNum = 3;
-        settings.useSerialLed = 1;
-        ApplySerialLamp(port, settings);
-        timeline.Take();
+// "Caps on, tray Receive, ..." as the list of events.
+fakes::Events Split(const std::string& text) {
+    fakes::Events events;
+    std::istringstream in(text);
+    for (std::string event; std::getline(in >> std::ws, event, ',');) {
+        events.push_back(event);
     }
+    return events;
+}
 
-    // The first poll of a run counts as activity; start from a quiet state.
-    void StartQuietAt(std::uint32_t received, std::uint32_t sent) {
-        loop.lastReceived = received;
-        loop.lastSent = sent;
-    }
+const std::string kFlash = "sleep 100, tray Idle, CLRDTR, CLRRTS, ";
+const std::string kReceive = "Caps on, tray Receive, SETDTR, " + kFlash + "Caps off, sleep 100";
 
-    fakes::Timeline timeline;
-    fakes::TimelineLockKeys keys{timeline};
-    CKeyboardLed caps{kVirtualKeyCapsLock, keys};
-    CKeyboardLed scroll{kVirtualKeyScrollLock, keys};
-    CKeyboardLed num{kVirtualKeyNumLock, keys};
-    LampSettingsRecord settings{&caps, &scroll};
-    fakes::TimelineSerialLines lines{timeline};
-    CSerialPort port{lines};
-    fakes::TimelineTray tray{timeline};
-    fakes::ScriptedTraffic traffic;
-    fakes::TimelineClock clock{timeline};
-    std::atomic<int> stop{0};
-    LampLoop loop{settings, port, tray, traffic, clock, stop};
+struct Timeline {
+    const char* what;
+    std::function<void(fakes::LampRig&)> tweak;
+    std::vector<Poll> polls;  // one cycle each, after a quiet start at 100 and 200
+    std::string events;
 };
 
-TEST_F(LampLoopTest, ReceiveOnlyFlashesTheReceiveLampsThenDarkensEverything) {
-    StartQuietAt(100, 200);
-    traffic.Push({true, 150, 200});
-    EXPECT_EQ(RunLampCycle(loop), kReceiveActivity);
-    EXPECT_EQ(timeline.Take(), (Events{"Caps on", "tray Receive", "SETDTR", "sleep 100",
-                                       "tray Idle", "CLRDTR", "CLRRTS", "Caps off", "sleep 100"}));
-    EXPECT_EQ(loop.lastReceived, 150u);
-}
+const Timeline kTimelines[] = {
+    {"receive", nullptr, {{true, 150, 200}}, kReceive},
+    {"send",
+     nullptr,
+     {{true, 100, 201}},
+     "Scroll on, tray Send, SETRTS, " + kFlash + "Scroll off, sleep 100"},
+    {"both, inverted lines",
+     [](auto& r) { r.settings.ledInversion = 1; },
+     {{true, 101, 201}},
+     "Caps on, Scroll on, tray Both, CLRDTR, CLRRTS, sleep 100, tray Idle, SETDTR, SETRTS, "
+     "Caps off, Scroll off, sleep 100"},
+    {"quiet: one wait for the whole cycle", nullptr, {{true, 100, 200}}, "sleep 200"},
+    {"a failed poll is quiet and keeps the last totals",
+     nullptr,
+     {{false, 0, 0}, {true, 100, 200}},
+     "sleep 200, sleep 200"},
+    {"new totals are kept",
+     nullptr,
+     {{true, 150, 200}, {true, 150, 200}},
+     kReceive + ", sleep 200"},
+    {"keyboard off: a key the user lit stays lit",
+     [](auto& r) {
+         r.settings.useKeyboardLed = 0;
+         r.fake.locks[kVirtualKeyCapsLock] = 1;
+     },
+     {{true, 150, 200}},
+     "tray Receive, SETDTR, " + kFlash + "sleep 100"},
+    {"switches other than 1 are off, an inversion other than 1 is none",
+     [](auto& r) {
+         r.settings.useKeyboardLed = 2;
+         r.settings.ledInversion = 5;
+     },
+     {{true, 150, 200}},
+     "tray Receive, SETDTR, " + kFlash + "sleep 100"},
+    {"receive key off, send key on",
+     [](auto& r) { r.settings.useReceiveLed = 0; },
+     {{true, 101, 201}},
+     "Scroll on, tray Both, SETDTR, SETRTS, " + kFlash + "Scroll off, sleep 100"},
+    {"one key for both directions",
+     [](auto& r) { r.settings.sendLed = &r.caps; },
+     {{true, 101, 201}},
+     "Caps on, tray Both, SETDTR, SETRTS, " + kFlash + "Caps off, sleep 100"},
+    {"a port that did not open is never driven",
+     [](auto& r) {
+         r.fake.missingPorts = {3};
+         ApplySerialLamp(r.port, r.settings);
+     },
+     {{true, 150, 200}},
+     "close, open 3, Caps on, tray Receive, sleep 100, tray Idle, Caps off, sleep 100"},
+    {"lamps switched off during the flash are left alone",
+     [](auto& r) {
+         r.fake.duringSleep = [&r](int) {
+             r.settings.useKeyboardLed = r.settings.useSerialLed = 0;
+         };
+     },
+     {{true, 150, 200}},
+     "Caps on, tray Receive, SETDTR, sleep 100, tray Idle, sleep 100"},
+};
 
-TEST_F(LampLoopTest, SendOnlyFlashesTheSendLamps) {
-    StartQuietAt(100, 200);
-    traffic.Push({true, 100, 201});
-    EXPECT_EQ(RunLampCycle(loop), kSendActivity);
-    EXPECT_EQ(timeline.Take(), (Events{"Scroll on", "tray Send", "SETRTS", "sleep 100", "tray Idle",
-                                       "CLRDTR", "CLRRTS", "Scroll off", "sleep 100"}));
-}
-
-TEST_F(LampLoopTest, BothDirectionsDriveDtrBeforeRtsInBothPhases) {
-    StartQuietAt(100, 200);
-    traffic.Push({true, 101, 201});
-    EXPECT_EQ(RunLampCycle(loop), kReceiveActivity | kSendActivity);
-    EXPECT_EQ(timeline.Take(),
-              (Events{"Caps on", "Scroll on", "tray Both", "SETDTR", "SETRTS", "sleep 100",
-                      "tray Idle", "CLRDTR", "CLRRTS", "Caps off", "Scroll off", "sleep 100"}));
-}
-
-TEST_F(LampLoopTest, NoTrafficTouchesNothingAndWaitsTheWholeCycleAtOnce) {
-    StartQuietAt(100, 200);
-    traffic.Push({true, 100, 200});
-    EXPECT_EQ(RunLampCycle(loop), 0);
-    EXPECT_EQ(timeline.Take(), (Events{"sleep 200"}));
-}
-
-TEST_F(LampLoopTest, FirstPollAfterStartFlashesBothOnceThenSettles) {
-    traffic.Push({true, 5000, 7000});
-    EXPECT_EQ(RunLampCycle(loop), kReceiveActivity | kSendActivity);
-    timeline.Take();
-    EXPECT_EQ(RunLampCycle(loop), 0);
-}
-
-TEST_F(LampLoopTest, FailedPollIsNoActivityAndKeepsTheLastTotals) {
-    StartQuietAt(100, 200);
-    traffic.Push({false, 0, 0});
-    traffic.Push({true, 100, 200});
-    EXPECT_EQ(RunLampCycle(loop), 0);
-    EXPECT_EQ(timeline.Take(), (Events{"sleep 200"}));
-    EXPECT_EQ(loop.lastReceived, 100u);
-    EXPECT_EQ(loop.lastSent, 200u);
-    // The good poll after the failure matches the last good one: still quiet.
-    EXPECT_EQ(RunLampCycle(loop), 0);
-}
-
-TEST_F(LampLoopTest, KeyboardMasterSwitchOffLeavesKeysAlone) {
-    settings.useKeyboardLed = 0;
-    StartQuietAt(100, 200);
-    traffic.Push({true, 101, 201});
-    RunLampCycle(loop);
-    EXPECT_EQ(timeline.Take(), (Events{"tray Both", "SETDTR", "SETRTS", "sleep 100", "tray Idle",
-                                       "CLRDTR", "CLRRTS", "sleep 100"}));
-}
-
-TEST_F(LampLoopTest, SwitchValuesOtherThanOneCountAsOff) {
-    settings.useKeyboardLed = 2;
-    settings.useSerialLed = 2;
-    StartQuietAt(100, 200);
-    traffic.Push({true, 101, 200});
-    RunLampCycle(loop);
-    EXPECT_EQ(timeline.Take(), (Events{"tray Receive", "sleep 100", "tray Idle", "sleep 100"}));
-}
-
-TEST_F(LampLoopTest, SameKeyForBothDirectionsSwitchesOnOnceAndOffOnce) {
-    settings.sendLed = &caps;
-    StartQuietAt(100, 200);
-    traffic.Push({true, 101, 201});
-    RunLampCycle(loop);
-    EXPECT_EQ(timeline.Take(), (Events{"Caps on", "tray Both", "SETDTR", "SETRTS", "sleep 100",
-                                       "tray Idle", "CLRDTR", "CLRRTS", "Caps off", "sleep 100"}));
-}
-
-TEST_F(LampLoopTest, ClosedPortIsNeverDriven) {
-    lines.missingPorts = {3};
-    ApplySerialLamp(port, settings);
-    timeline.Take();
-    StartQuietAt(100, 200);
-    traffic.Push({true, 101, 201});
-    RunLampCycle(loop);
-    EXPECT_EQ(timeline.Take(), (Events{"Caps on", "Scroll on", "tray Both", "sleep 100",
-                                       "tray Idle", "Caps off", "Scroll off", "sleep 100"}));
-    EXPECT_EQ(lines.Faults(), 0);
-}
-
-TEST_F(LampLoopTest, InversionGivesTheOppositeLevels) {
-    settings.ledInversion = 1;
-    settings.useKeyboardLed = 0;
-    StartQuietAt(100, 200);
-    traffic.Push({true, 101, 200});
-    RunLampCycle(loop);
-    EXPECT_EQ(timeline.Take(), (Events{"tray Receive", "CLRDTR", "sleep 100", "tray Idle", "SETDTR",
-                                       "SETRTS", "sleep 100"}));
-}
-
-TEST_F(LampLoopTest, OffPhaseReadsTheSettingsAfresh) {
-    StartQuietAt(100, 200);
-    traffic.Push({true, 101, 200});
-    // The user switches the keyboard and serial lamps off during the flash.
-    clock.duringSleep = [this](int sleepNumber) {
-        if (sleepNumber == 1) {
-            settings.useKeyboardLed = 0;
-            settings.useSerialLed = 0;
+TEST(LampLoop, CyclesFollowTheirTimelines) {
+    for (const Timeline& t : kTimelines) {
+        fakes::LampRig rig;
+        rig.settings.serialPortNum = 3;
+        rig.settings.useSerialLed = 1;
+        ApplySerialLamp(rig.port, rig.settings);
+        rig.fake.Take();
+        rig.loop.lastReceived = 100;
+        rig.loop.lastSent = 200;
+        if (t.tweak) {
+            t.tweak(rig);
         }
-    };
-    RunLampCycle(loop);
-    EXPECT_EQ(timeline.Take(),
-              (Events{"Caps on", "tray Receive", "SETDTR", "sleep 100", "tray Idle", "sleep 100"}));
-    // The key that was lit stays lit until the lamps are restored at exit.
-    EXPECT_EQ(caps.GetState(), 1);
+        rig.fake.polls.assign(t.polls.begin(), t.polls.end());
+        for (std::size_t i = 0; i < t.polls.size(); ++i) {
+            RunLampCycle(rig.loop);
+        }
+        EXPECT_EQ(rig.fake.Take(), Split(t.events)) << t.what;
+        EXPECT_EQ(rig.fake.faults, 0) << t.what;
+    }
 }
 
-TEST_F(LampLoopTest, LoopAcknowledgesTheStopAtTheTopOfTheNextCycle) {
-    StartQuietAt(100, 200);
-    traffic.Push({true, 100, 200});
-    clock.duringSleep = [this](int sleepNumber) {
-        if (sleepNumber == 2) {
-            stop = 1;
+TEST(LampLoop, FirstPollFlashesBothThenTheLoopStopsAtTheTopOfACycle) {
+    fakes::LampRig rig;
+    rig.fake.polls = {{true, 5000, 7000}};
+    rig.fake.duringSleep = [&rig](int sleep) { rig.stop = sleep == 3 ? 1 : rig.stop.load(); };
+    EXPECT_EQ(RunLampLoop(rig.loop), 0);
+    EXPECT_EQ(rig.stop.load(), 0) << "the stop is acknowledged";
+    // The flash's two waits, then the quiet cycle during which the stop came.
+    EXPECT_EQ(rig.fake.Take(),
+              Split("Caps on, Scroll on, tray Both, sleep 100, tray Idle, Caps off, "
+                    "Scroll off, sleep 100, sleep 200"));
+}
+
+// The user-interface side changes every setting and re-applies the serial lamp
+// while the worker cycles at full speed: no drive may reach a closed port, and
+// under ThreadSanitizer no shared value may race.
+TEST(LampLoop, SettingsAndPortChangesWhileTheWorkerRunsNeverDriveAClosedPort) {
+    fakes::LampRig rig;
+    rig.fake.recording = false;
+    struct BusyTraffic final : TrafficSource {
+        bool Query(std::uint32_t& received, std::uint32_t& sent) override {
+            received = ++count;
+            sent = count * 3;
+            return count % 7 != 0;  // now and then a failed read
         }
-    };
-    EXPECT_EQ(RunLampLoop(loop), 0);
-    EXPECT_EQ(stop.load(), 0);
-    // The second cycle, during which the stop was asked for, still runs to its end.
-    EXPECT_EQ(timeline.Take(), (Events{"sleep 200", "sleep 200"}));
+        std::uint32_t count = 0;
+    } traffic;
+    LampLoop loop{rig.settings, rig.port, rig.fake, traffic, rig.fake, rig.stop};
+    std::thread worker([&loop] { RunLampLoop(loop); });
+    for (int i = 0; i < 5000 || rig.fake.drives < 2000; ++i) {
+        rig.settings.useKeyboardLed = i % 3 == 0 ? 0 : 1;
+        rig.settings.useReceiveLed = i % 2;
+        rig.settings.receiveLed = rig.lamps[std::size_t(i % 3)];
+        rig.settings.sendLed = rig.lamps[std::size_t(i / 3 % 3)];
+        rig.settings.ledInversion = i % 5;
+        rig.settings.useSerialLed = i % 4 == 3 ? 0 : 1;
+        rig.settings.serialPortNum = 1 + i % 20;
+        rig.fake.missingPorts = {i % 6 == 5 ? rig.settings.serialPortNum.load() : 0};
+        ApplySerialLamp(rig.port, rig.settings);
+    }
+    EXPECT_TRUE(RequestLampLoopStop(loop, 3000));
+    worker.join();
+    EXPECT_EQ(rig.fake.faults, 0);
 }
 
 }  // namespace

@@ -1,16 +1,15 @@
-// The worker's own clock on real time and real threads: a wait lasts its time,
-// and a stop request ends it at once, before or during the wait.
+// The worker's own clock and thread on real time: a wait lasts its time and a
+// stop ends it at once; a stop wakes a waiting worker, and a stuck one is
+// reported and left asked to stop.
 #include "monitor/lamp_thread.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "fakes/timeline_fakes.h"
-#include "settings/lamp_settings.h"
-#include "support/wait.h"
+#include "fakes/lamp_rig.h"
+#include "support/files.h"
 
 namespace {
 
@@ -38,55 +37,40 @@ TEST(SteadyLampClock, WaitsItsTimeUntilAStopEndsTheWaitAtOnce) {
     clock.Sleep(600'000);  // a request already made ends the next wait too
 }
 
-// Blocks its poll while the test says so, counting the polls.
-class BlockingTraffic final : public TrafficSource {
-  public:
+// A poll that blocks while the test holds it.
+struct HeldTraffic final : TrafficSource {
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         received = sent = 0;
         ++polls;
-        while (blocked) {
-            std::this_thread::sleep_for(milliseconds(1));
-        }
+        held.wait(true);
         return true;
     }
     std::atomic<int> polls{0};
-    std::atomic<bool> blocked{false};
+    std::atomic<bool> held{false};
 };
 
-class LampThreadTest : public ::testing::Test {
-  protected:
-    fakes::Timeline timeline;
-    fakes::TimelineLockKeys keys{timeline};
-    CKeyboardLed caps{kVirtualKeyCapsLock, keys};
-    CKeyboardLed scroll{kVirtualKeyScrollLock, keys};
-    LampSettingsRecord settings{&caps, &scroll};
-    fakes::TimelineSerialLines lines{timeline};
-    CSerialPort port{lines};
-    fakes::TimelineTray tray{timeline};
-    BlockingTraffic traffic;
-    std::atomic<int> stop{0};
-    SteadyLampClock clock{stop};
-    LampLoop loop{settings, port, tray, traffic, clock, stop};
-};
-
-TEST_F(LampThreadTest, StopDuringAWaitIsAcknowledged) {
+TEST(LampThread, StopWakesAWaitingWorkerAndAStuckPollIsReported) {
+    fakes::LampRig rig;
+    HeldTraffic traffic;
+    SteadyLampClock clock{rig.stop};
+    LampLoop loop{rig.settings, rig.port, rig.fake, traffic, clock, rig.stop};
     StartLampThread(loop);
-    ASSERT_TRUE(testsupport::WaitFor([this] { return traffic.polls >= 2; }));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return traffic.polls >= 2; }));  // in a wait
     EXPECT_TRUE(StopLampThread(loop, 3000));
-    EXPECT_EQ(stop.load(), 0);
+    EXPECT_EQ(rig.stop.load(), 0);
     EXPECT_TRUE(StopLampThread(loop, 3000)) << "a second stop finds nothing to stop";
-}
 
-TEST_F(LampThreadTest, StuckPollStillLetsTheStopComplete) {
-    traffic.blocked = true;
-    std::thread worker([this] { RunLampLoop(loop); });
-    ASSERT_TRUE(testsupport::WaitFor([this] { return traffic.polls >= 1; }));
+    traffic.held = true;
+    const int polls = traffic.polls;
+    std::thread stuck([&loop] { RunLampLoop(loop); });
+    ASSERT_TRUE(testsupport::WaitFor([&] { return traffic.polls > polls; }));
     EXPECT_FALSE(RequestLampLoopStop(loop, 50));
-    // Unacknowledged: the request stays up, so the worker leaves once it returns.
-    EXPECT_EQ(stop.load(), 1);
-    traffic.blocked = false;
-    worker.join();
-    EXPECT_EQ(stop.load(), 0);
+    // Unacknowledged, the request stays, so that the worker leaves once its poll returns.
+    EXPECT_EQ(rig.stop.load(), 1);
+    traffic.held = false;
+    traffic.held.notify_all();
+    stuck.join();
+    EXPECT_EQ(rig.stop.load(), 0);
 }
 
 }  // namespace

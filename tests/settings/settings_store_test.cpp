@@ -1,216 +1,144 @@
-// Loading and saving the settings through this platform's ini store on real files: the
-// Linux reader and writer here, the Windows profile functions under Wine in the other build.
+// Loading and saving the settings through this platform's store on real files:
+// the Linux reader and writer, or the Windows profile functions under Wine.
 #include "settings/settings_store.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "settings/ini_document.h"
-#include "settings_test_files.h"
+#include "fakes/lamp_rig.h"
+#include "support/files.h"
 
 namespace {
 
-using settingstest::Lamp;
-using settingstest::NonBlankLines;
-using settingstest::ReadBytes;
-using settingstest::TestLamps;
-using settingstest::WriteBytes;
-using ::testing::ElementsAre;
+using Lines = std::vector<std::string>;
 
-class SettingsFile : public settingstest::TempDirTest {
-  protected:
-    std::filesystem::path Ini() const { return m_dir / "Velumin.ini"; }
-
-    // Loads from the file into a record that starts with the values held before loading.
-    void Load(LampSettingsRecord& settings) {
-        LoadSettings(settings, *OpenIniStore(Ini()), TestLamps());
-    }
-    bool Save(const LampSettingsRecord& settings) {
-        return SaveSettings(settings, *OpenIniStore(Ini()), TestLamps());
-    }
-    int Read(std::string_view key, int defaultValue) {
-        return OpenIniStore(Ini())->ReadInt(key, defaultValue);
-    }
-};
-
-TEST_F(SettingsFile, NoFileGivesTheDefaults) {
-    LampSettingsRecord settings(Lamp(0), Lamp(1));
-    Load(settings);
-    EXPECT_EQ(settings.useKeyboardLed.load(), 0);
-    EXPECT_EQ(settings.useReceiveLed.load(), 0);
-    EXPECT_EQ(settings.useSendLed.load(), 0);
-    EXPECT_EQ(settings.receiveLed.load(), Lamp(0));
-    EXPECT_EQ(settings.sendLed.load(), Lamp(0));
-    EXPECT_EQ(settings.serialPortNum.load(), 1);
-    EXPECT_EQ(settings.useSerialLed.load(), 0);
-    EXPECT_EQ(settings.ledInversion.load(), 0);
-    EXPECT_FALSE(std::filesystem::exists(Ini())) << "loading must not create the file";
-}
-
-TEST_F(SettingsFile, SaveAfterAFreshStartWritesTheEightKeysInOrder) {
-    LampSettingsRecord settings(Lamp(0), Lamp(1));
-    Load(settings);
-    ASSERT_TRUE(Save(settings));
-    EXPECT_THAT(NonBlankLines(ReadBytes(Ini())),
-                ElementsAre("[Settings]", "UseKeybordLed=0", "UseReceiveLed=0", "UseSendLed=0",
-                            "ReceiveLed=0", "SendLed=0", "SerialPortNum=1", "UseSerialLed=0",
-                            "LedInversion=0"));
-}
-
-TEST_F(SettingsFile, EveryValueComesBackUnderItsOwnKey) {
-    LampSettingsRecord saved(Lamp(2), Lamp(1));
-    saved.useKeyboardLed = 1;
-    saved.useReceiveLed = 0;
-    saved.useSendLed = 1;
-    saved.serialPortNum = 17;
-    saved.useSerialLed = 1;
-    saved.ledInversion = 1;
-    ASSERT_TRUE(Save(saved));
-
-    LampSettingsRecord loaded(Lamp(0), Lamp(0));
-    loaded.useReceiveLed = 1;
-    Load(loaded);
-    EXPECT_EQ(loaded.useKeyboardLed.load(), 1);
-    EXPECT_EQ(loaded.useReceiveLed.load(), 0);
-    EXPECT_EQ(loaded.useSendLed.load(), 1);
-    EXPECT_EQ(loaded.receiveLed.load(), Lamp(2));
-    EXPECT_EQ(loaded.sendLed.load(), Lamp(1));
-    EXPECT_EQ(loaded.serialPortNum.load(), 17);
-    EXPECT_EQ(loaded.useSerialLed.load(), 1);
-    EXPECT_EQ(loaded.ledInversion.load(), 1);
-}
-
-TEST_F(SettingsFile, LampIndexOutOfRangeKeepsTheReferenceAndIsWrittenBackAsItsIndex) {
-    WriteBytes(Ini(), "[Settings]\nReceiveLed=7\nSendLed=-1\n");
-    LampSettingsRecord settings(Lamp(0), Lamp(1));
-    Load(settings);
-    EXPECT_EQ(settings.receiveLed.load(), Lamp(0));
-    EXPECT_EQ(settings.sendLed.load(), Lamp(1));
-
-    settings.receiveLed = Lamp(2);
-    ASSERT_TRUE(Save(settings));
-    EXPECT_EQ(Read("ReceiveLed", -9), 2);
-    EXPECT_EQ(Read("SendLed", -9), 1);
-}
-
-TEST_F(SettingsFile, SerialPortZeroIsKeptNotReplacedByTheDefault) {
-    WriteBytes(Ini(), "[Settings]\nSerialPortNum=0\n");
-    LampSettingsRecord settings(Lamp(0), Lamp(1));
-    Load(settings);
-    EXPECT_EQ(settings.serialPortNum.load(), 0);
-    ASSERT_TRUE(Save(settings));
-    EXPECT_EQ(Read("SerialPortNum", 1), 0);
-}
-
-TEST_F(SettingsFile, ValuesAreWrittenAsHeld) {
-    LampSettingsRecord settings(Lamp(0), Lamp(1));
-    settings.useKeyboardLed = 2;
-    settings.useSerialLed = -1;
-    settings.ledInversion = 5;
-    ASSERT_TRUE(Save(settings));
-    const std::vector<std::string> lines = NonBlankLines(ReadBytes(Ini()));
-    EXPECT_THAT(lines, ::testing::Contains("UseKeybordLed=2"));
-    EXPECT_THAT(lines, ::testing::Contains("UseSerialLed=-1"));
-    EXPECT_THAT(lines, ::testing::Contains("LedInversion=5"));
-
-    LampSettingsRecord loaded(Lamp(0), Lamp(1));
-    Load(loaded);
-    EXPECT_EQ(loaded.useKeyboardLed.load(), 2);
-    EXPECT_FALSE(IsOn(loaded.useKeyboardLed.load()));
-    EXPECT_EQ(loaded.ledInversion.load(), 5);
-}
-
-// How one value is read, for every way the file can spell it.
-struct Spelling {
-    const char* file;  // cppcheck-suppress unusedStructMember
-    int expected;      // cppcheck-suppress unusedStructMember
-};
-
-class SettingsFileSpelling : public SettingsFile, public ::testing::WithParamInterface<Spelling> {};
-
-TEST_P(SettingsFileSpelling, ReadsAsTheProfileFunctionsDo) {
-    WriteBytes(Ini(), GetParam().file);
-    EXPECT_EQ(Read("SerialPortNum", 1), GetParam().expected) << GetParam().file;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Names, SettingsFileSpelling,
-    ::testing::Values(Spelling{"[Settings]\nSERIALPORTNUM=5\n", 5},
-                      Spelling{"[sEtTiNgS]\nserialportnum=5\n", 5},
-                      Spelling{"  [Settings]  \n \t SerialPortNum \t= \t 5 \t \n", 5},
-                      Spelling{"[Other]\nSerialPortNum=5\n", 1},
-                      Spelling{"SerialPortNum=5\n[Settings]\n", 1},
-                      Spelling{"[Settings]\nSerialPortNumber=5\nSerialPort=6\n", 1},
-                      Spelling{"[Settings]\nSerialPortNum=5\nSerialPortNum=6\n", 5},
-                      Spelling{"[Settings]\nSerialPortNum=3\n[Other]\nSerialPortNum=6\n", 3},
-                      Spelling{"[ Settings ]\nSerialPortNum=5\n", 5},
-                      Spelling{"[Settings] ; note\nSerialPortNum=5\n", 5},
-                      Spelling{"[Settings]\nA=1\n[Settings]\nSerialPortNum=5\n", 1}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, SettingsFileSpelling,
-    ::testing::Values(Spelling{"[Settings]\nSerialPortNum=+8\n", 8},
-                      Spelling{"[Settings]\nSerialPortNum=-4\n", -4},
-                      Spelling{"[Settings]\nSerialPortNum=12abc\n", 12},
-                      Spelling{"[Settings]\nSerialPortNum=3 4\n", 3},
-                      Spelling{"[Settings]\nSerialPortNum=abc\n", 0},
-                      Spelling{"[Settings]\nSerialPortNum=-\n", 0},
-                      Spelling{"[Settings]\nSerialPortNum=\n", 1},
-                      Spelling{"[Settings]\nSerialPortNum=  \n", 1},
-                      Spelling{"[Settings]\nSerialPortNum\n", 1},
-                      Spelling{"[Settings]\nSerialPortNum=\"9\"\n", 9},
-                      Spelling{"[Settings]\nSerialPortNum=2147483647\n", 2147483647},
-                      Spelling{"[Settings]\nSerialPortNum=-2147483648\n", -2147483647 - 1},
-                      Spelling{"[Settings]\r\nSerialPortNum=7\r\n", 7},
-                      Spelling{"[Settings]\r\nSerialPortNum=7", 7}));
-
-TEST_F(SettingsFile, SaveKeepsEveryOtherLineCommentAndSection) {
-    WriteBytes(Ini(),
-               "; settings of the lamps\r\n"
-               "[Before]\r\n"
-               "Colour=red\r\n"
-               "\r\n"
-               "[Settings]\r\n"
-               "; chosen by hand\r\n"
-               "usekeybordled=0\r\n"
-               "Extra=41\r\n"
-               "SerialPortNum=3\r\n"
-               "SerialPortNum=4\r\n"
-               "\r\n"
-               "[After]\r\n"
-               "SerialPortNum=9\r\n");
-    LampSettingsRecord settings(Lamp(0), Lamp(1));
-    Load(settings);
-    EXPECT_EQ(settings.serialPortNum.load(), 3);
-    settings.useKeyboardLed = 1;
-    settings.serialPortNum = 5;
-    ASSERT_TRUE(Save(settings));
-
-    const std::string saved = ReadBytes(Ini());
-    const std::vector<std::string> lines = NonBlankLines(saved);
-    // The foreign lines in their order; our keys updated where they stood, the
-    // missing ones added to the section before [After].
-    EXPECT_THAT(lines, ElementsAre("; settings of the lamps", "[Before]", "Colour=red",
-                                   "[Settings]", "; chosen by hand", "usekeybordled=1", "Extra=41",
-                                   "SerialPortNum=5", "SerialPortNum=4", "UseReceiveLed=0",
-                                   "UseSendLed=0", "ReceiveLed=0", "SendLed=0", "UseSerialLed=0",
-                                   "LedInversion=0", "[After]", "SerialPortNum=9"));
-    // Every line still ends in CR LF.
-    std::size_t feeds = 0;
-    for (std::size_t i = 0; i < saved.size(); ++i) {
-        if (saved[i] == '\n') {
-            ++feeds;
-            EXPECT_TRUE(i > 0 && saved[i - 1] == '\r') << "bare line feed at byte " << i;
+// The file's lines without line ends, blank ones left out.
+Lines NonBlankLines(const std::string& bytes) {
+    Lines lines;
+    std::istringstream in(bytes);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.find_first_not_of(" \t") != std::string::npos) {
+            lines.push_back(line);
         }
     }
-    EXPECT_GE(feeds, lines.size());
+    return lines;
+}
 
-    const IniDocument document = IniDocument::Parse(saved);
-    EXPECT_EQ(document.GetValue("Before", "Colour"), "red");
-    EXPECT_EQ(document.GetValue("After", "SerialPortNum"), "9");
+class SettingsFile : public ::testing::Test {
+  protected:
+    void Load() { LoadSettings(rig.settings, *OpenIniStore(ini), rig.lamps); }
+    bool Save() { return SaveSettings(rig.settings, *OpenIniStore(ini), rig.lamps); }
+
+    testsupport::TempDir dir;
+    const std::filesystem::path ini = dir / "Velumin.ini";
+    fakes::LampRig rig;  // receive on CapsLock (0), send on ScrollLock (1)
+};
+
+TEST_F(SettingsFile, NoFileGivesTheDefaultsAndASaveWritesTheEightKeysInOrder) {
+    rig.settings.useReceiveLed = 5;
+    Load();
+    EXPECT_FALSE(std::filesystem::exists(ini)) << "loading created the file";
+    EXPECT_EQ(rig.settings.sendLed.load(), &rig.caps);
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(
+        NonBlankLines(testsupport::ReadFile(ini)),
+        (Lines{"[Settings]", "UseKeybordLed=0", "UseReceiveLed=0", "UseSendLed=0", "ReceiveLed=0",
+               "SendLed=0", "SerialPortNum=1", "UseSerialLed=0", "LedInversion=0"}));
+}
+
+TEST_F(SettingsFile, EveryValueComesBackAsHeldAndABadLampIndexKeepsTheLamp) {
+    using R = LampSettingsRecord;
+    // Each different from the others and from a fresh record, values past 0 and 1 included.
+    const std::pair<std::atomic<int> R::*, int> values[] = {
+        {&R::useKeyboardLed, 2}, {&R::useReceiveLed, 0}, {&R::useSendLed, 3},
+        {&R::serialPortNum, 17}, {&R::useSerialLed, -1}, {&R::ledInversion, 5}};
+    for (const auto& [field, value] : values) {
+        rig.settings.*field = value;
+    }
+    rig.settings.receiveLed = &rig.num;
+    rig.settings.sendLed = &rig.caps;
+    ASSERT_TRUE(Save());
+
+    fakes::LampRig loaded;
+    LoadSettings(loaded.settings, *OpenIniStore(ini), loaded.lamps);
+    for (const auto& [field, value] : values) {
+        EXPECT_EQ((loaded.settings.*field).load(), value);
+    }
+    EXPECT_EQ(loaded.settings.receiveLed.load(), &loaded.num);
+    EXPECT_EQ(loaded.settings.sendLed.load(), &loaded.caps);
+
+    testsupport::WriteFile(ini, "[Settings]\nReceiveLed=7\nSendLed=-1\n");
+    Load();
+    EXPECT_EQ(rig.settings.receiveLed.load(), &rig.num);
+    EXPECT_EQ(rig.settings.sendLed.load(), &rig.caps);
+}
+
+// How SerialPortNum is read, for every way a file may spell it (1 is its default).
+TEST_F(SettingsFile, ReadsEverySpellingAsTheProfileFunctionsDo) {
+    const std::pair<const char*, int> files[] = {
+        {"[Settings]\nSERIALPORTNUM=5\n", 5},
+        {"[sEtTiNgS]\nserialportnum=5\n", 5},
+        {"  [ Settings ] ; note\n \t SerialPortNum \t= \t 5 \t \n", 5},
+        {"[Other]\nSerialPortNum=5\nSerialPortNum=5\n[Settings]\n", 1},
+        {"[Settings]\nSerialPortNumber=5\nSerialPort=6\n", 1},
+        {"[Settings]\nSerialPortNum=5\nSerialPortNum=6\n", 5},
+        {"[Settings]\nSerialPortNum=3\n[Other]\nSerialPortNum=6\n", 3},
+        {"[Settings]\nA=1\n[Settings]\nSerialPortNum=5\n", 1},
+        {"\xEF\xBB\xBF[Settings]\r\nSerialPortNum=7", 7},
+        {"[Settings]\nSerialPortNum=-4\n", -4},
+        {"[Settings]\nSerialPortNum=+8 9\n", 8},
+        {"[Settings]\nSerialPortNum=abc\n", 0},
+        {"[Settings]\nSerialPortNum=  \n", 1},
+        {"[Settings]\nSerialPortNum\n", 1},
+        {"[Settings]\nSerialPortNum=\"9\"\n", 9},
+        {"[Settings]\nSerialPortNum=0\n", 0},
+        {"[Settings]\nSerialPortNum=-2147483648\n", -2147483647 - 1},
+    };
+    for (const auto& [file, expected] : files) {
+        testsupport::WriteFile(ini, file);
+        EXPECT_EQ(OpenIniStore(ini)->ReadInt("SerialPortNum", 1), expected) << file;
+    }
+}
+
+TEST_F(SettingsFile, SaveKeepsEveryOtherLineInItsPlaceAndTheFilesLineEnds) {
+    testsupport::WriteFile(ini,
+                           "; settings of the lamps\r\n[Before]\r\nColour=red\r\n\r\n[Settings]\r\n"
+                           "; chosen by hand\r\nusekeybordled=0\r\nExtra=41\r\nSerialPortNum=3\r\n"
+                           "SerialPortNum=4\r\n\r\n[After]\r\nSerialPortNum=9\r\n");
+    Load();
+    EXPECT_EQ(rig.settings.serialPortNum.load(), 3);
+    rig.settings.useKeyboardLed = 1;
+    rig.settings.serialPortNum = 5;
+    ASSERT_TRUE(Save());
+    const std::string saved = testsupport::ReadFile(ini);
+    // Our keys updated where they stood, the missing ones added before [After].
+    EXPECT_EQ(
+        NonBlankLines(saved),
+        (Lines{"; settings of the lamps", "[Before]", "Colour=red", "[Settings]",
+               "; chosen by hand", "usekeybordled=1", "Extra=41", "SerialPortNum=5",
+               "SerialPortNum=4", "UseReceiveLed=0", "UseSendLed=0", "ReceiveLed=0", "SendLed=0",
+               "UseSerialLed=0", "LedInversion=0", "[After]", "SerialPortNum=9"}));
+    for (std::size_t feed = saved.find('\n'); feed != std::string::npos;
+         feed = saved.find('\n', feed + 1)) {
+        EXPECT_EQ(saved[feed - 1], '\r') << "a bare line feed at byte " << feed;
+    }
+}
+
+TEST_F(SettingsFile, InterfacesLineIsReadWholeAndOutlivesASave) {
+    EXPECT_EQ(OpenIniStore(ini)->ReadText(kInterfacesKey), "") << "no file";
+    std::string patterns = "!lo";  // longer than a first guess at a buffer
+    for (int i = 0; i < 100; ++i) {
+        patterns += ", !veth" + std::to_string(i) + "*";
+    }
+    testsupport::WriteFile(ini, "[Settings]\r\n  interfaces = \"" + patterns + "\" \r\n");
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(OpenIniStore(ini)->ReadText(kInterfacesKey), patterns);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Runs a test body on a thread of its own inside a fresh network namespace, so
-// that the only traffic its interfaces see is the traffic the test makes.
+// A network namespace of the caller's own, so that the only traffic its
+// interfaces see is the traffic it makes.
 #pragma once
 
 #include <net/if.h>
@@ -8,27 +8,29 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <thread>
 
 namespace testsupport {
 
-// Brings the namespace's loopback interface up (a new namespace has it down).
-inline bool BringLoopbackUp() {
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
+// Moves the calling thread (the whole process, if it has only one) into a new
+// namespace with loopback up. Empty, or why not (the caller skips).
+inline std::string EnterPrivateNetwork() {
+    if (unshare(CLONE_NEWNET) != 0) {
+        return std::string("cannot create a network namespace (needs root): ") +
+               std::strerror(errno);
     }
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     ifreq request{};
     std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
-    bool ok = ioctl(fd, SIOCGIFFLAGS, &request) == 0;
+    bool up = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &request) == 0;
     request.ifr_flags = static_cast<short>(request.ifr_flags | IFF_UP);
-    ok = ok && ioctl(fd, SIOCSIFFLAGS, &request) == 0;
+    up = up && ioctl(fd, SIOCSIFFLAGS, &request) == 0;
     close(fd);
-    return ok;
+    return up ? std::string() : "cannot bring up loopback in the private namespace";
 }
 
 // Waits until the interface is up with its carrier on: a veth end drops what
@@ -48,27 +50,6 @@ inline bool WaitUntilRunning(const char* name) {
         close(fd);
     }
     return running;
-}
-
-// Runs body on a new thread that has its own network namespace with loopback up.
-// Returns an empty string, or why the namespace could not be made (the caller skips).
-inline std::string RunInPrivateNetwork(const std::function<void()>& body) {
-    std::string failure;
-    std::thread worker([&] {
-        // Namespaces belong to the thread, so the rest of the test process keeps its own.
-        if (unshare(CLONE_NEWNET) != 0) {
-            failure = std::string("cannot create a network namespace (needs root): ") +
-                      std::strerror(errno);
-            return;
-        }
-        if (!BringLoopbackUp()) {
-            failure = "cannot bring up loopback in the private namespace";
-            return;
-        }
-        body();
-    });
-    worker.join();
-    return failure;
 }
 
 }  // namespace testsupport

@@ -4,7 +4,8 @@
 #include <QApplication>
 #include <cstdlib>
 
-#include "support/virtual_desktop_linux.h"
+#include "support/desktop_linux.h"
+#include "ui/modal_qt.h"
 
 int main(int argc, char* argv[]) {
     testing::InitGoogleTest(&argc, argv);
@@ -16,5 +17,7 @@ int main(int argc, char* argv[]) {
     setenv("DISPLAY", desktop.Display().c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     QApplication app(argc, argv);
+    // As the program sets them up: Qt's texts in Japanese, the window icon.
+    SetUpDialogs(app);
     return RUN_ALL_TESTS();
 }

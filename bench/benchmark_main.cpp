@@ -14,11 +14,8 @@ namespace {
 
 // A fresh namespace for the whole process: loopback plus count - 1 ifb devices.
 bool EnterNamespaceWithInterfaces(int count) {
-    if (unshare(CLONE_NEWNET) != 0) {
-        std::perror("unshare(CLONE_NEWNET) (needs root)");
-        return false;
-    }
-    if (!testsupport::BringLoopbackUp()) {
+    if (const std::string failure = testsupport::EnterPrivateNetwork(); !failure.empty()) {
+        std::fprintf(stderr, "%s\n", failure.c_str());
         return false;
     }
     for (int i = 1; i < count; ++i) {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "fakes/timeline_fakes.h"
+#include "fakes/lamp_rig.h"
 #include "lamps/keyboard_led.h"
 #include "lamps/serial_port.h"
 #include "monitor/lamp_thread.h"
@@ -18,22 +18,6 @@ class NoWait final : public LampClock {
   public:
     void Sleep(std::uint32_t /*milliseconds*/) override {}
     void Wake() override {}
-};
-
-class QuietLockKeys final : public LockKeyDriver {
-  public:
-    int GetLockState(int virtualKey) override { return m_state[virtualKey & 0xFF]; }
-    void ToggleLock(int virtualKey) override { m_state[virtualKey & 0xFF] ^= 1; }
-
-  private:
-    int m_state[256] = {};
-};
-
-class QuietTray final : public TrayLamp {
-  public:
-    void Add() override {}
-    void Show(TrayLampState /*state*/) override {}
-    void Remove() override {}
 };
 
 class SteppingTraffic final : public TrafficSource {
@@ -57,20 +41,14 @@ class SystemTotals final : public TrafficSource {
     }
 };
 
-// A loop whose lamps do nothing, on the given totals and clock.
+// The test rig's lamps, recording nothing, on the given totals and clock.
 struct BenchLoop {
     BenchLoop(TrafficSource& traffic, LampClock& clock)
-        : loop{settings, port, tray, traffic, clock, stop} {}
-
-    QuietLockKeys keys;
-    CKeyboardLed caps{kVirtualKeyCapsLock, keys};
-    CKeyboardLed scroll{kVirtualKeyScrollLock, keys};
-    LampSettingsRecord settings{&caps, &scroll};
-    fakes::Timeline timeline;
-    fakes::TimelineSerialLines lines{timeline};
-    CSerialPort port{lines};
-    QuietTray tray;
-    std::atomic<int> stop{0};
+        : loop{rig.settings, rig.port, rig.fake, traffic, clock, rig.stop} {
+        rig.fake.recording = false;
+        rig.fake.yieldBeforeDrive = false;
+    }
+    fakes::LampRig rig;
     LampLoop loop;
 };
 
@@ -81,9 +59,6 @@ void BM_LampCycle(benchmark::State& state) {
     BenchLoop bench(traffic, clock);
     for (auto _ : state) {
         benchmark::DoNotOptimize(RunLampCycle(bench.loop));
-        if (state.iterations() % 1024 == 0) {
-            bench.timeline.Take();
-        }
     }
 }
 BENCHMARK(BM_LampCycle)->Arg(0)->Arg(1);

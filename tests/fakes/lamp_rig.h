@@ -1,0 +1,171 @@
+// The lamp loop's collaborators as one fake (lock keys, serial lines, tray,
+// traffic, clock) that writes what it is asked to do, in order, into one
+// timeline; and the lamps, settings, port and loop wired to it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lamps/keyboard_led.h"
+#include "lamps/serial_port.h"
+#include "lamps/tray_lamp.h"
+#include "monitor/lamp_loop.h"
+#include "settings/lamp_settings.h"
+
+namespace fakes {
+
+using Events = std::vector<std::string>;
+
+// Lock keys whose flips are seen at once ("Caps on"); modem lines ("open 3",
+// "close", "SETDTR"), where ports in missingPorts fail to open and a drive or
+// close of a handle not open is a fault; the tray ("tray Both"); totals from a
+// script of polls whose last answer repeats; time that passes only in the
+// timeline ("sleep 100"), during which a test may act.
+class Surroundings final : public LockKeyDriver,
+                           public SerialLineDriver,
+                           public TrayLamp,
+                           public TrafficSource,
+                           public LampClock {
+  public:
+    struct Poll {
+        bool ok;
+        std::uint32_t received;
+        std::uint32_t sent;
+    };
+
+    int GetLockState(int key) override { return locks[key]; }
+    void ToggleLock(int key) override {
+        ++injected[key];
+        locks[key] ^= 1;
+        const char* name = key == kVirtualKeyCapsLock  ? "Caps"
+                           : key == kVirtualKeyNumLock ? "Num"
+                                                       : "Scroll";
+        Record([&] { return name + std::string(locks[key] != 0 ? " on" : " off"); });
+    }
+    SerialHandle OpenPort(int port) override {
+        Record([&] { return "open " + std::to_string(port); });
+        const std::lock_guard lock(m_mutex);
+        return missingPorts.count(port) != 0 ? 0 : *m_open.insert(++m_lastHandle).first;
+    }
+    void ClosePort(SerialHandle handle) override {
+        Record([] { return "close"; });
+        const std::lock_guard lock(m_mutex);
+        faults += static_cast<int>(m_open.erase(handle) == 0);
+    }
+    void DriveLine(SerialHandle handle, int code) override {
+        // As a port stuck in the kernel: the drive never returns.
+        if (stuckDrive != 0) {
+            stuckDrive = 2;
+            for (;;) {
+                std::this_thread::sleep_for(std::chrono::hours(1));
+            }
+        }
+        // Lets a racing close slip in between the caller's test of the handle and its use.
+        if (yieldBeforeDrive) {
+            std::this_thread::yield();
+        }
+        m_mutex.lock();
+        faults += static_cast<int>(m_open.count(handle) == 0);
+        m_mutex.unlock();
+        ++drives;
+        Record([&] {
+            return std::string(code == kSetDtr   ? "SETDTR"
+                               : code == kClrDtr ? "CLRDTR"
+                               : code == kSetRts ? "SETRTS"
+                               : code == kClrRts ? "CLRRTS"
+                                                 : "code?");
+        });
+    }
+    void Add() override {
+        Record([] { return "tray added"; });
+    }
+    void Show(TrayLampState state) override {
+        static const char* const names[] = {"Idle", "Receive", "Send", "Both"};
+        Record([&] { return std::string("tray ") + names[int(state)]; });
+    }
+    void Remove() override {
+        Record([] { return "tray removed"; });
+    }
+    bool Query(std::uint32_t& received, std::uint32_t& sent) override {
+        const Poll poll = polls.empty() ? Poll{true, 0, 0} : polls.front();
+        if (polls.size() > 1) {
+            polls.pop_front();
+        }
+        received = poll.ok ? poll.received : 0;
+        sent = poll.ok ? poll.sent : 0;
+        return poll.ok;
+    }
+    void Sleep(std::uint32_t milliseconds) override {
+        Record([&] { return "sleep " + std::to_string(milliseconds); });
+        if (duringSleep) {
+            duringSleep(++m_sleeps);
+        }
+    }
+    void Wake() override {}
+
+    // An event of the test's own, in its place among the others.
+    void Note(const std::string& event) {
+        Record([&] { return event; });
+    }
+    Events Take() {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_events, {});
+    }
+    std::size_t OpenCount() {
+        const std::lock_guard lock(m_mutex);
+        return m_open.size();
+    }
+
+    // Off for benchmarks and long runs: nothing recorded; off for benchmarks:
+    // no drive gives way to other threads.
+    bool recording = true;
+    bool yieldBeforeDrive = true;
+    std::map<int, int> locks;
+    std::map<int, int> injected;  // press-and-release pairs per key
+    std::set<int> missingPorts;
+    std::atomic<int> faults{0};
+    std::atomic<int> drives{0};
+    std::atomic<int> stuckDrive{0};  // 1: the next drive never returns; 2: it is stuck
+    std::deque<Poll> polls;
+    std::function<void(int sleep)> duringSleep;
+
+  private:
+    template <typename Event>
+    void Record(Event event) {
+        if (recording) {
+            const std::lock_guard lock(m_mutex);
+            m_events.push_back(event());
+        }
+    }
+
+    std::mutex m_mutex;
+    Events m_events;
+    std::set<SerialHandle> m_open;
+    SerialHandle m_lastHandle = 0;
+    int m_sleeps = 0;
+};
+
+// The three lamps (0 CapsLock, 1 ScrollLock, 2 NumLock), the settings, the
+// port and the loop on the fake surroundings.
+struct LampRig {
+    Surroundings fake;
+    CKeyboardLed caps{kVirtualKeyCapsLock, fake};
+    CKeyboardLed scroll{kVirtualKeyScrollLock, fake};
+    CKeyboardLed num{kVirtualKeyNumLock, fake};
+    KeyboardLedTable lamps{&caps, &scroll, &num};  // cppcheck-suppress unusedStructMember
+    LampSettingsRecord settings{&caps, &scroll};
+    CSerialPort port{fake};
+    std::atomic<int> stop{0};
+    LampLoop loop{settings, port, fake, fake, fake, stop};
+};
+
+}  // namespace fakes

@@ -1,0 +1,92 @@
+// What every test program may need: waiting by condition, a directory of the
+// test's own, whole files, and an environment variable set for a while.
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace testsupport {
+
+// Polls condition every few milliseconds until it holds or the time is up.
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A fresh directory under the system's temporary one, removed with its content.
+class TempDir {
+  public:
+    TempDir() { std::filesystem::create_directories(m_path); }
+    ~TempDir() {
+        namespace fs = std::filesystem;
+        std::error_code ignored;
+        // Directories a test locked must be open to their owner again to be emptied.
+        for (const auto& entry : fs::recursive_directory_iterator(m_path, ignored)) {
+            if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
+                fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+            }
+        }
+        fs::remove_all(m_path, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::filesystem::path& name) const {
+        return m_path / name;
+    }
+
+  private:
+    std::filesystem::path m_path = [] {
+        std::random_device random;
+        return std::filesystem::temp_directory_path() /
+               ("velumin-test-" + std::to_string(random()) + std::to_string(random()));
+    }();
+};
+
+#ifndef _WIN32
+// Sets an environment variable (nullptr: removes it) until the end of the scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const char* value) : m_name(name) {
+        if (const char* old = std::getenv(name)) {
+            m_old = old;
+        }
+        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~ScopedEnv() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+#endif
+
+}  // namespace testsupport
