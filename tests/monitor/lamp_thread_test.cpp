@@ -3,9 +3,14 @@
 // reported and left asked to stop.
 #include "monitor/lamp_thread.h"
 
+#ifdef __linux__
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "fakes/lamp_rig.h"
@@ -25,10 +30,22 @@ TEST(SteadyLampClock, WaitsItsTimeUntilAStopEndsTheWaitAtOnce) {
     EXPECT_GE(steady_clock::now() - start, milliseconds(60));
 
     std::atomic<bool> woke{false};
+    std::atomic<int> sleeperId{0};
     std::thread sleeper([&] {
+#ifdef __linux__
+        sleeperId = static_cast<int>(gettid());
+#endif
         clock.Sleep(600'000);
         woke = true;
     });
+#ifdef __linux__
+    // Asleep in the kernel, so that only the wake can end the wait.
+    ASSERT_TRUE(testsupport::WaitFor([&] {
+        const std::string stat =
+            testsupport::ReadFile("/proc/self/task/" + std::to_string(sleeperId.load()) + "/stat");
+        return sleeperId != 0 && stat.find(") S ") != std::string::npos;
+    }));
+#endif
     stop = 1;
     clock.Wake();
     EXPECT_TRUE(testsupport::WaitFor([&] { return woke.load(); }))
