@@ -60,9 +60,12 @@ class Sni : public testing::TestWithParam<Session> {
             Started(Spawn({"weston-debug", "-o", (dir / "proto").string(), "proto"},
                           {"XDG_RUNTIME_DIR=" + dir.path().string(), "WAYLAND_DISPLAY=wl-sni"}));
         }
-        ASSERT_TRUE(WaitFor([&] { return fs::exists(dir / "bus"); }));
-        host = std::make_unique<sni::Host>(QString::fromStdString(bus));
-        ASSERT_TRUE(host->Ready());
+        // The socket's file comes before the daemon listens on it.
+        ASSERT_TRUE(WaitFor([&] {
+            host.reset();  // a failed connection goes before the next try
+            host = std::make_unique<sni::Host>(QString::fromStdString(bus));
+            return host->Ready();
+        }));
         screen.SetLed("Caps Lock", XK_Caps_Lock, true);
         screen.SetLed("Num Lock", XK_Num_Lock, false);
     }
