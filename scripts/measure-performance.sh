@@ -31,16 +31,8 @@ for n in 4 64; do
 done
 
 echo "== the whole program, idle for ${idle_seconds} s on a private virtual desktop"
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
 . scripts/virtual-desktop.sh
+use_work_dir
 start_virtual_desktop "$work"
 pids+=("$xvfb_pid" "$trayer_pid")
 panel=$(xwininfo -root -tree | awk '/"panel"/ {print $1; exit}')

@@ -1,6 +1,6 @@
-# Sourced by the run and measurement scripts: starts a private virtual desktop,
-# an Xvfb server with trayer as its tray, each in a session of its own (setsid)
-# so that Ctrl+C reaches only the calling script.
+# Sourced by the run and measurement scripts and the package test: starts a
+# private virtual desktop, an Xvfb server with trayer as its tray, each in a
+# session of its own (setsid) so that Ctrl+C reaches only the calling script.
 # start_virtual_desktop DIR exports DISPLAY; sets xvfb_pid and trayer_pid;
 # logs go to DIR. When either fails to start, it ends what it started and
 # returns 1.
@@ -31,4 +31,14 @@ start_virtual_desktop() {
         }
         sleep 0.05
     done
+}
+
+# use_work_dir sets work to a fresh temporary directory and pids to an empty
+# list; when the script exits, the processes in pids end and work goes.
+use_work_dir() {
+    work=$(mktemp -d)
+    pids=()
+    trap 'for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+          wait 2>/dev/null || true
+          rm -rf "$work"' EXIT
 }

@@ -10,14 +10,8 @@ debs=("${prefix}"_*.deb)
 [ ${#debs[@]} -eq 1 ] || { echo "FAIL: expected one package, found: ${debs[*]}"; exit 1; }
 deb=${debs[0]}
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+. "$source_dir/scripts/virtual-desktop.sh"
+use_work_dir
 fail() { echo "FAIL: $*"; exit 1; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -40,7 +34,6 @@ for size in 16 32; do
         fail "$png is not $size by $size"
 done
 
-. "$source_dir/scripts/virtual-desktop.sh"
 start_virtual_desktop "$work"
 pids+=("$xvfb_pid" "$trayer_pid")
 panel=$(xwininfo -root -tree | awk '/"panel"/ {print $1; exit}')
