@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -20,27 +19,8 @@ namespace {
 
 class UserMessages : public testing::Test {
   protected:
-    // The exit status of body, run in a child (as the user nobody when asked)
-    // with its standard output and error in files; -1 when it did not end in time.
     int InChild(const std::function<int()>& body, bool asNobody = false) {
-        const pid_t pid = fork();
-        if (pid == 0) {
-            const int out = open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const int err = open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0 ||
-                (asNobody &&
-                 (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))) {
-                _exit(90);
-            }
-            _exit(body());
-        }
-        int status = 0;
-        if (!testsupport::WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; })) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-            return -1;
-        }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return testsupport::InChild(body, asNobody, dir.path());
     }
     // The program, with folders of the test's own and a display where no X
     // server answers: an option that opened it would fail.

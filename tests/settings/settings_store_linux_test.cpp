@@ -1,15 +1,11 @@
 // The Linux ini store on real files: where the file lives, the saves it must
 // refuse, and saves that replace the file whole.
-#include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <functional>
 
 #include "fakes/lamp_rig.h"
 #include "settings/settings_store.h"
@@ -33,21 +29,6 @@ TEST(SettingsIniPath, FollowsTheBaseDirectoryRules) {
         testsupport::ScopedEnv xdg("XDG_CONFIG_HOME", config);
         EXPECT_EQ(GetIniPath(), fs::path(path)) << (config != nullptr ? config : "(unset)");
     }
-}
-
-// Runs body in a child, as an ordinary user without root's right to write
-// through permission bits if asked; the child's exit status, or -1.
-int RunInChild(const std::function<int()>& body, bool ordinaryUser) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (ordinaryUser && geteuid() == 0 &&
-            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
-            _exit(90);
-        }
-        _exit(body());
-    }
-    int status = 0;
-    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A save that cannot reach the disk whole reports so, leaves the file and the
@@ -106,7 +87,7 @@ TEST(SettingsLinuxFile, RefusedSavesChangeNothing) {
             }
             return rig.settings.serialPortNum == 6 ? 0 : 3;
         };
-        EXPECT_EQ(RunInChild(save, refusal.ordinaryUser), 0)
+        EXPECT_EQ(testsupport::InChild(save, refusal.ordinaryUser), 0)
             << refusal.what << " (1: wrong value loaded, 2: the save succeeded, 3: value lost)";
         EXPECT_EQ(listing(), before) << refusal.what;
     }

@@ -13,6 +13,16 @@
 #include <string_view>
 #include <thread>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#endif
+
 namespace testsupport {
 
 // Polls condition every few milliseconds until it holds or the time is up.
@@ -87,6 +97,37 @@ class ScopedEnv {
     const char* m_name;
     std::optional<std::string> m_old;
 };
+
+// The exit status of body, run in a child process: as an ordinary user when
+// asked (under root, as nobody: root writes through permission bits), with
+// standard output and error in the files out and err of streams when given;
+// -1 when it did not end in time.
+inline int InChild(const std::function<int()>& body, bool asNobody = false,
+                   const std::filesystem::path& streams = {}) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        for (const auto& [fd, name] : {std::pair{STDOUT_FILENO, "out"}, {STDERR_FILENO, "err"}}) {
+            const int file = streams.empty() ? fd
+                                             : open((streams / name).c_str(),
+                                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (dup2(file, fd) < 0) {
+                _exit(90);
+            }
+        }
+        if (asNobody && geteuid() == 0 &&
+            (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(90);
+        }
+        _exit(body());
+    }
+    int status = 0;
+    if (!WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; })) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 #endif
 
 }  // namespace testsupport
