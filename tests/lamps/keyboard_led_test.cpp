@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
-#include <optional>
-
 #include "fakes/lamp_rig.h"
 
 namespace {
@@ -46,21 +43,6 @@ TEST(KeyboardLed, GivesBackTheStateItFoundWhenItEnds) {
         EXPECT_EQ(keys.locks[kCaps], start) << meanwhile;
         EXPECT_EQ(keys.injected[kVirtualKeyNumLock], 0) << "another lamp's key was touched";
     }
-}
-
-TEST(KeyboardLed, IndexTableMapsTheThreeLampsInListOrderAndNothingElse) {
-    fakes::LampRig rig;
-    const CKeyboardLed other(kCaps, rig.fake);
-    const std::pair<int, CKeyboardLed*> table[] = {{0, &rig.caps}, {1, &rig.scroll}, {2, &rig.num}};
-    for (const auto& [index, lamp] : table) {
-        EXPECT_EQ(KeyboardLedFromIndex(rig.lamps, index), lamp);
-        EXPECT_EQ(KeyboardLedToIndex(rig.lamps, lamp), index);
-    }
-    for (const int index : {-1, 3, INT_MIN, INT_MAX}) {
-        EXPECT_EQ(KeyboardLedFromIndex(rig.lamps, index), nullptr) << index;
-    }
-    EXPECT_EQ(KeyboardLedToIndex(rig.lamps, &other), -1);
-    EXPECT_EQ(KeyboardLedToIndex(rig.lamps, nullptr), -1);
 }
 
 }  // namespace
