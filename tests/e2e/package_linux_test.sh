@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # The Debian package that cpack built: its dependencies, its files, and its
-# program, unpacked into a root of its own, docking on a virtual desktop with
-# trayer and ending cleanly on SIGTERM.
+# program, unpacked into a root of its own and run.
 set -euo pipefail
 # velumin_VERSION in the build tree, and the source tree.
 prefix=$1
@@ -34,29 +33,9 @@ for size in 16 32; do
         fail "$png is not $size by $size"
 done
 
-start_virtual_desktop "$work"
-pids+=("$xvfb_pid" "$trayer_pid")
-panel=$(xwininfo -root -tree | awk '/"panel"/ {print $1; exit}')
-icons() { xwininfo -id "$panel" -children | grep -cE '^ +0x' || true; }
-before=$(icons)
-
-mkdir -p "$work/config" "$work/runtime"
-chmod 700 "$work/runtime"
-# No session bus: the icon docks into trayer by XEmbed.
-env -u WAYLAND_DISPLAY XDG_SESSION_TYPE= QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$work/config" \
-    XDG_RUNTIME_DIR="$work/runtime" DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent \
-    "$root/usr/bin/velumin" </dev/null >"$work/velumin.log" 2>&1 &
-pid=$!
-for _ in $(seq 200); do
-    [ "$(icons)" -gt "$before" ] && break
-    kill -0 "$pid" 2>/dev/null || fail "the installed program ended: $(cat "$work/velumin.log")"
-    sleep 0.05
-done
-[ "$(icons)" -gt "$before" ] ||
-    fail "no icon docked within 10 s: $(cat "$work/velumin.log"; xwininfo -root -tree)"
-kill -TERM "$pid"
-status=0
-wait "$pid" || status=$?
-[ $status -eq 0 ] || fail "exit status $status after SIGTERM"
-[ -s "$work/config/velumin/Velumin.ini" ] || fail "no settings saved at the end"
-echo "package: installed program docked and ended cleanly"
+# The installed program runs from its unpacked root; the build tree's copy has
+# the desktop to itself in the end-to-end runs.
+version=$("$root/usr/bin/velumin" --version) || fail "the installed program does not run"
+[ "$version" = "velumin $(dpkg-deb -f "$deb" Version)" ] ||
+    fail "the program says \"$version\", the package $(dpkg-deb -f "$deb" Version)"
+echo "package: $version installs and runs"
