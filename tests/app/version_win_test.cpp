@@ -1,8 +1,9 @@
-// The version block, manifest and icon of the built Velumin.exe, read back as Windows reads them.
+// The version block, manifest and icons of the built Velumin.exe, read back as Windows reads them.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,49 +21,59 @@ std::wstring WinePath(const std::string& host) {
     return path;
 }
 
-std::wstring ProgramPath() {
-    return WinePath(VELUMIN_EXE);
-}
-
-TEST(VeluminResources, VersionOneZeroZeroOneInJapaneseWithTheManifestAndIcon) {
-    const DWORD size = GetFileVersionInfoSizeW(ProgramPath().c_str(), nullptr);
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoW(ProgramPath().c_str(), 0, size, block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-    WORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&translation), &length));
-    EXPECT_EQ(translation[0], 0x0411);
-    EXPECT_EQ(translation[1], 1200);
-    const std::pair<const wchar_t*, const wchar_t*> values[] = {
-        {L"FileVersion", L"1, 0, 0, 1"},
-        {L"ProductVersion", L"1, 0, 0, 1"},
-        {L"FileDescription", L"Velumin"},
-        {L"ProductName", L"Velumin"},
-        {L"OriginalFilename", L"Velumin.EXE"}};
-    for (const auto& [name, expected] : values) {
-        void* text = nullptr;
-        const std::wstring query = std::wstring(L"\\StringFileInfo\\041104b0\\") + name;
-        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), &text, &length)) << name;
-        EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(text)), expected);
+TEST(VeluminResources, VersionManifestAndIconsAsBuiltAllInJapanese) {
+    const std::wstring exe = WinePath(VELUMIN_EXE);
+    std::vector<char> block(GetFileVersionInfoSizeW(exe.c_str(), nullptr));
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, DWORD(block.size()), block.data()));
+    const auto query = [&block](const wchar_t* path) {
+        void* value = nullptr;
+        UINT length = 0;
+        return VerQueryValueW(block.data(), path, &value, &length) ? value : nullptr;
+    };
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(query(L"\\"));
+    ASSERT_NE(fixed, nullptr);
+    EXPECT_EQ(std::vector({fixed->dwFileVersionMS, fixed->dwFileVersionLS,
+                           fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
+              std::vector<DWORD>({0x10000, 1, 0x10000, 1}));
+    const auto* translation = static_cast<const WORD*>(query(L"\\VarFileInfo\\Translation"));
+    ASSERT_NE(translation, nullptr);
+    EXPECT_EQ(translation[0] * 0x10000 + translation[1], 0x0411 * 0x10000 + 1200);
+    for (const auto& [name, expected] : {std::pair{L"FileVersion", L"1, 0, 0, 1"},
+                                         {L"ProductName", L"Velumin"},
+                                         {L"OriginalFilename", L"Velumin.EXE"}}) {
+        const auto* text = static_cast<const wchar_t*>(
+            query((std::wstring(L"\\StringFileInfo\\041104b0\\") + name).c_str()));
+        EXPECT_EQ(std::wstring(text != nullptr ? text : L"(none)"), expected);
     }
 
-    HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE program = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(program, nullptr);
-    HRSRC manifest = FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    ASSERT_NE(manifest, nullptr);
-    const std::string text(static_cast<const char*>(LockResource(LoadResource(program, manifest))),
-                           SizeofResource(program, manifest));
-    EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+    const auto resource = [program](int id, int type) {
+        HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(type));
+        return std::string(static_cast<const char*>(LockResource(LoadResource(program, found))),
+                           found != nullptr ? SizeofResource(program, found) : 0);
+    };
+    const std::string manifest = resource(1, 24);
+    EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
               std::string::npos);
-    EXPECT_NE(text.find("asInvoker"), std::string::npos);
-    EXPECT_NE(FindResourceW(program, MAKEINTRESOURCEW(128), MAKEINTRESOURCEW(14)), nullptr)
-        << "application icon group 128";
+    EXPECT_NE(manifest.find("asInvoker"), std::string::npos);
+    // Each icon group's first entry names its image, which is the image of its
+    // file in res/icons (whose first entry gives its offset).
+    for (const auto& [id, name] : {std::pair{128, "velumin"},
+                                   {129, "send"},
+                                   {130, "idle"},
+                                   {133, "receive"},
+                                   {134, "both"}}) {
+        std::ifstream in(std::filesystem::path(WinePath(
+                             std::string(VELUMIN_SOURCE_DIR "/res/icons/") + name + ".ico")),
+                         std::ios::binary);
+        const std::string file{std::istreambuf_iterator<char>(in), {}};
+        const std::string group = resource(id, 14);
+        ASSERT_TRUE(group.size() >= 20 && file.size() >= 22) << name;
+        const std::string image = resource(*reinterpret_cast<const WORD*>(&group[18]), 3);
+        EXPECT_EQ(image, file.substr(*reinterpret_cast<const DWORD*>(&file[18]), image.size()))
+            << name;
+    }
 
     // Menu, dialogs, icons, version block and manifest: every one Japanese.
     std::vector<WORD> languages;
@@ -84,36 +95,9 @@ TEST(VeluminResources, VersionOneZeroZeroOneInJapaneseWithTheManifestAndIcon) {
         },
         reinterpret_cast<LONG_PTR>(&languages));
     EXPECT_GE(languages.size(), 14U);
-    for (const WORD language : languages) {
-        EXPECT_EQ(language, MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT));
-    }
-    FreeLibrary(program);
-}
-
-// Each lamp picture's icon is the image of its file in res/icons.
-TEST(VeluminResources, EachIconIsTheFileOfItsPicture) {
-    HMODULE program = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    const auto resource = [program](int id, LPCWSTR type) {
-        HRSRC found = FindResourceW(program, MAKEINTRESOURCEW(id), type);
-        return std::string(static_cast<const char*>(LockResource(LoadResource(program, found))),
-                           found != nullptr ? SizeofResource(program, found) : 0);
-    };
-    const std::pair<int, const char*> icons[] = {
-        {128, "velumin"}, {129, "send"}, {130, "idle"}, {133, "receive"}, {134, "both"}};
-    for (const auto& [id, name] : icons) {
-        std::ifstream in(std::filesystem::path(WinePath(
-                             std::string(VELUMIN_SOURCE_DIR "/res/icons/") + name + ".ico")),
-                         std::ios::binary);
-        const std::string file{std::istreambuf_iterator<char>(in), {}};
-        // The group's first entry names its image; the file's first entry gives its offset.
-        const std::string group = resource(id, MAKEINTRESOURCEW(14));
-        ASSERT_GE(group.size(), 20u) << name;
-        const std::string image =
-            resource(*reinterpret_cast<const WORD*>(&group[18]), MAKEINTRESOURCEW(3));
-        ASSERT_GE(file.size(), 22u) << name;
-        EXPECT_EQ(image, file.substr(*reinterpret_cast<const DWORD*>(&file[18]), image.size()))
-            << name;
-    }
+    EXPECT_EQ(
+        std::count(languages.begin(), languages.end(), MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)),
+        std::ptrdiff_t(languages.size()));
     FreeLibrary(program);
 }
 
