@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <chrono>
+
 namespace {
 
 // Kept for the forced end; never closed, like the thread it names.
@@ -26,11 +28,18 @@ SteadyLampClock::~SteadyLampClock() {
 }
 
 void SteadyLampClock::Sleep(std::uint32_t milliseconds) {
-    // A wake without a stop request waits on until the deadline.
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    for (ULONGLONG now = GetTickCount64(); m_stopRequest.load() != 1 && now < deadline;
-         now = GetTickCount64()) {
-        WaitForSingleObject(m_event, static_cast<DWORD>(deadline - now));
+    // The deadline on the precise clock: the tick count moves in steps of up to
+    // 16 ms, so that a wait measured in it could end that much early. A wake
+    // without a stop request waits on until the deadline.
+    using std::chrono::steady_clock;
+    const steady_clock::time_point deadline =
+        steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (steady_clock::time_point now = steady_clock::now();
+         m_stopRequest.load() != 1 && now < deadline; now = steady_clock::now()) {
+        // Rounded up: a wait of 0 would spin until the deadline.
+        WaitForSingleObject(
+            m_event, static_cast<DWORD>(
+                         std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
     }
 }
 
