@@ -133,13 +133,19 @@ void OnSignal(int /*signal*/) {
 }
 
 void InstallSignalHandlers() {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    // A write to a closed pipe or socket fails instead of ending the process:
+    // the X server's socket as the display goes away (the settings must still
+    // be saved), or standard error read by a program that has ended. Caught,
+    // not ignored, so that the programs this one starts get the default back.
+    action.sa_handler = [](int /*signal*/) {};
+    sigaction(SIGPIPE, &action, nullptr);
     if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
     }
-    struct sigaction action {};
     action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         sigaction(signal, &action, nullptr);
     }

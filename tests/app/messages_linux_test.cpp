@@ -23,8 +23,9 @@ class UserMessages : public testing::Test {
         return testsupport::InChild(body, asNobody, dir.path());
     }
     // The program, with folders of the test's own and a display where no X
-    // server answers: an option that opened it would fail.
-    int Program(std::vector<std::string> args) {
+    // server answers: an option that opened it would fail. Its standard error
+    // may be a pipe whose reader has gone.
+    int Program(std::vector<std::string> args, bool errorsUnread = false) {
         std::string home = "HOME=" + dir.path().string();
         std::string config = "XDG_CONFIG_HOME=" + (dir / "config").string();
         std::string runtime = "XDG_RUNTIME_DIR=" + (dir / "run").string();
@@ -39,7 +40,14 @@ class UserMessages : public testing::Test {
                        const_cast<char*>("DISPLAY=:7999"),
                        const_cast<char*>("QT_QPA_PLATFORM=xcb"),
                        nullptr};
-        return InChild([&] { return execve(VELUMIN_EXE, argv.data(), env) == 0 ? 0 : 127; });
+        return InChild([&] {
+            int ends[2];
+            if (errorsUnread &&
+                (pipe(ends) != 0 || close(ends[0]) != 0 || dup2(ends[1], STDERR_FILENO) < 0)) {
+                return 90;
+            }
+            return execve(VELUMIN_EXE, argv.data(), env) == 0 ? 0 : 127;
+        });
     }
     std::string Out() const { return testsupport::ReadFile(dir / "out"); }
     std::string Err() const { return testsupport::ReadFile(dir / "err"); }
@@ -88,6 +96,9 @@ TEST_F(UserMessages, SecondStartSaysSoInOneLineAndEndsWell) {
     EXPECT_EQ(Program({}), 0);
     EXPECT_EQ(Err(), "velumin: already running; its icon is in the system tray.\n");
     EXPECT_EQ(Out(), "");
+    // A message nobody reads fails, and ends nothing: the same broken pipe is
+    // what the X server's socket becomes as the display goes away.
+    EXPECT_EQ(Program({}, true), 0);
 }
 
 // The serial lamp's device and the settings file, where they cannot be used: one
