@@ -120,10 +120,6 @@ class Surroundings final : public LockKeyDriver,
         const std::lock_guard lock(m_mutex);
         return std::exchange(m_events, {});
     }
-    std::size_t OpenCount() {
-        const std::lock_guard lock(m_mutex);
-        return m_open.size();
-    }
 
     // Off for benchmarks and long runs: nothing recorded; off for benchmarks:
     // no drive gives way to other threads.

@@ -1,89 +1,301 @@
-// The Linux serial devices, tried on pseudo-terminals and paths of the test's own.
-#include "lamps/serial_port_linux.h"
-
+// The serial lamp of the real program on a real UART: the guest's ttyS1, a
+// 16550A under the kernel's 8250 driver, whose modem lines are read from the
+// kernel's report as a lamp on them would see them. Runs only in the QEMU
+// guest (tests/vm/run.sh). Traffic comes over a veth pair between two network
+// namespaces whose neighbours are fixed, so that nothing answers and each
+// direction can move alone.
 #include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
-#include "support/files.h"
+#include "support/desktop_linux.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
-// A pseudo-terminal whose slave stands in for a serial port: no real device is touched.
-class PseudoTerminalTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        ASSERT_GE(master, 0);
-        ASSERT_EQ(grantpt(master) | unlockpt(master), 0);
-        path = ptsname(master);
-    }
-    void TearDown() override { close(master); }
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    std::string path;
+using namespace std::chrono_literals;
+using testsupport::WaitFor;
+
+struct Lines {
+    bool dtr = false;
+    bool rts = false;
+    bool operator==(const Lines&) const = default;
 };
 
-// Speed, data bits, parity and stop bits are set and carrier is not waited for;
-// everything else stays as the driver had it (a pseudo-terminal has no parity).
-TEST_F(PseudoTerminalTest, OpensAt9600EightNoneOneKeepingTheRest) {
-    const int slave = open(path.c_str(), O_RDWR | O_NOCTTY);
-    termios before{};
-    ASSERT_EQ(tcgetattr(slave, &before), 0);
-    cfsetspeed(&before, B19200);
-    before.c_cflag = (before.c_cflag & ~static_cast<tcflag_t>(CSIZE | CLOCAL)) | CS7 | CSTOPB;
-    before.c_lflag |= ECHO | ICANON;
-    before.c_cc[VEOF] = 7;
-    ASSERT_EQ(tcsetattr(slave, TCSANOW, &before), 0);
-    close(slave);
-
-    const SerialHandle handle = OpenSerialDevice(path.c_str());
-    ASSERT_NE(handle, 0);
-    const int fd = SerialDeviceFd(handle);
-    EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
-    EXPECT_NE(fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
-    termios tio{};
-    ASSERT_EQ(tcgetattr(fd, &tio), 0);
-    EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
-    EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CLOCAL),
-              static_cast<tcflag_t>(CS8 | CLOCAL));
-    EXPECT_EQ(tio.c_lflag & (ECHO | ICANON), static_cast<tcflag_t>(ECHO | ICANON));
-    EXPECT_EQ(tio.c_cc[VEOF], 7);
-    CloseSerialDevice(handle);
+// ttyS1's DTR and RTS now; nothing outside the guest, where it is not ours.
+std::optional<Lines> ReadLines() {
+    std::istringstream report(testsupport::ReadFile("/proc/tty/driver/serial"));
+    for (std::string line; std::getline(report, line);) {
+        if (line.starts_with("1: uart:16550A") &&
+            testsupport::ReadFile("/proc/cmdline").find("velumin.share=") != std::string::npos) {
+            return Lines{line.find("DTR") != std::string::npos,
+                         line.find("RTS") != std::string::npos};
+        }
+    }
+    return std::nullopt;
 }
 
-// While the lamp holds the device, a second open fails; after the close it opens again.
-TEST_F(PseudoTerminalTest, IsKeptFromOthersUntilClosed) {
-    const SerialHandle first = OpenSerialDevice(path.c_str());
-    ASSERT_NE(first, 0);
-    EXPECT_EQ(OpenSerialDevice(path.c_str()), 0);
-    CloseSerialDevice(first);
-    const SerialHandle again = OpenSerialDevice(path.c_str());
-    EXPECT_NE(again, 0);
-    CloseSerialDevice(again);
+int Shell(const std::string& command) {
+    return std::system(command.c_str());
 }
 
-TEST(SerialDevice, PortNumbersNameTheFixedListAndNothingElseOpens) {
-    const std::pair<int, const char*> names[] = {{1, "/dev/ttyUSB0"},
-                                                 {8, "/dev/ttyUSB7"},
-                                                 {9, "/dev/ttyACM0"},
-                                                 {12, "/dev/ttyACM3"},
-                                                 {13, "/dev/ttyS0"},
-                                                 {20, "/dev/ttyS7"},
-                                                 {0, ""},
-                                                 {21, ""},
-                                                 {-1, ""}};
-    for (const auto& [port, name] : names) {
-        EXPECT_EQ(SerialPortDeviceName(port), name) << "port " << port;
+// Datagrams every 50 ms to an address nobody has, from one namespace into the
+// other: "lamp" only sends, "peer" only receives.
+struct Traffic {
+    explicit Traffic(const char* from)
+        : sender(testsupport::Spawn({"ip", "netns", "exec", from, "bash", "-c",
+                                     "while :; do echo >/dev/udp/10.9.0.3/9; sleep 0.05; done"})) {}
+    ~Traffic() { testsupport::StopProcess(sender); }
+    pid_t sender;
+};
+
+// The flags of the program's descriptor of ttyS1, 0 when it has none. Found by
+// device, since the guest reads paths from the root it was started in.
+long PortFlags(pid_t program) {
+    struct stat port {};
+    struct stat file {};
+    const fs::path proc = "/proc/" + std::to_string(program);
+    std::error_code error;
+    for (const auto& fd : fs::directory_iterator(proc / "fd", error)) {
+        if (stat(fd.path().c_str(), &file) == 0 && stat("/dev/ttyS1", &port) == 0 &&
+            S_ISCHR(file.st_mode) && file.st_rdev == port.st_rdev) {
+            const std::string info = testsupport::ReadFile(proc / "fdinfo" / fd.path().filename());
+            return std::stol(info.substr(info.find("flags:") + 6), nullptr, 8);
+        }
     }
-    // Only numbers that name no device: 1-20 would reach the machine's real ports.
-    for (const int port : {0, 21, -1}) {
-        EXPECT_EQ(SystemSerialLineDriver().OpenPort(port), 0) << "port " << port;
+    return 0;
+}
+
+struct Row {
+    const char* name;
+    std::string ini;             // UseSerialLed, SerialPortNum, LedInversion
+    std::string said{};          // the one line on standard error
+    std::string settingsKeys{};  // typed into Settings from Cancel, whose OK re-applies the lamp
+    std::string changed{};       // what those keys change, as saved at the end
+    bool asNobody = false;       // a user outside the device's group
+    bool held = false;           // another program has the port locked until Settings
+    bool flashes = false;        // the port opens: traffic lights it
+};
+
+class SerialLampOnAUart : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (ReadLines()) {
+            // As udev gives it on Debian.
+            Shell("chgrp dialout /dev/ttyS1 && chmod 0660 /dev/ttyS1");
+            desktop = std::make_unique<testsupport::VirtualDesktop>(true);
+        }
     }
-    testsupport::TempDir dir;
-    testsupport::WriteFile(dir / "not-a-tty", "");
-    for (const char* path : {"missing", "not-a-tty", ""}) {
-        EXPECT_EQ(OpenSerialDevice((dir / path).c_str()), 0) << path;
+    static void TearDownTestSuite() { desktop.reset(); }
+    void SetUp() override {
+        if (!desktop) {
+            GTEST_SKIP() << "needs the guest's UART: run it through tests/vm/run.sh";
+        }
+    }
+
+    // New namespaces for each program: totals that start at zero, so that its
+    // first poll lights nothing.
+    static int MakeNetworks() {
+        return Shell(
+            "ip netns del lamp 2>/dev/null; ip netns del peer 2>/dev/null; set -e; for ns in lamp "
+            "peer; do"
+            " ip netns add $ns; ip netns exec $ns sysctl -qw net.ipv6.conf.all.disable_ipv6=1"
+            " net.ipv6.conf.default.disable_ipv6=1; ip -n $ns link set lo up; done;"
+            "ip link add v0 netns lamp address 02:00:00:00:00:01 type veth"
+            " peer v1 netns peer address 02:00:00:00:00:02;"
+            "ip -n lamp addr add 10.9.0.1/24 dev v0; ip -n lamp link set v0 up;"
+            "ip -n peer addr add 10.9.0.2/24 dev v1; ip -n peer link set v1 up;"
+            "ip -n lamp neigh add 10.9.0.3 lladdr 02:00:00:00:00:02 dev v0;"
+            "ip -n peer neigh add 10.9.0.3 lladdr 02:00:00:00:00:01 dev v1");
+    }
+    static pid_t Start(const fs::path& dir, bool asNobody) {
+        fs::create_directories(dir / "runtime");
+        fs::permissions(dir / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+        std::vector<std::string> argv = {"ip", "netns", "exec", "lamp"};
+        if (asNobody) {
+            Shell("chown -R nobody:nogroup " + dir.string());
+            argv.insert(argv.end(),
+                        {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"});
+        }
+        argv.insert(argv.end(),
+                    {"sh", "-c", "exec \"$0\" 2>\"$1\"", VELUMIN_EXE, (dir / "stderr").string()});
+        return testsupport::Spawn(
+            argv, {desktop->DisplayEnv(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
+                   "XDG_RUNTIME_DIR=" + (dir / "runtime").string(), "HOME=" + dir.string(),
+                   "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"});
+    }
+    // Settings from the tray menu, as a user opens it, and keys typed into it.
+    static void Settings(const std::string& keys) {
+        testsupport::XDesktop screen(desktop->Display());
+        const auto shown = [&](const char* title) { return screen.Windows("velumin", title); };
+        const auto menu = [&] {
+            const std::vector<testsupport::XWindow> windows = shown(nullptr);
+            return std::any_of(windows.begin(), windows.end(),
+                               [](const auto& w) { return w.popup; });
+        };
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                const std::vector<testsupport::XWindow> icons = screen.DockedIcons();
+                return icons.size() == 1 &&
+                       desktop->Run("xdotool mousemove " + std::to_string(icons[0].x + 8) + " " +
+                                    std::to_string(icons[0].y + 8) + " click 3") == 0 &&
+                       WaitFor(menu, 5s);
+            },
+            60s));
+        desktop->Run("xdotool key s");
+        ASSERT_TRUE(WaitFor([&] { return shown("設定").size() == 1; }, 30s));
+        desktop->Run("xdotool windowfocus --sync " + std::to_string(shown("設定")[0].id) +
+                     " key --delay 40 " + keys);
+        EXPECT_TRUE(WaitFor([&] { return shown("設定").empty(); }, 30s));
+    }
+
+    // Every change of the lines, as the conditions below sample them.
+    Lines Sample() {
+        const Lines now = ReadLines().value_or(Lines{});
+        if (seen.empty() || !(seen.back() == now)) {
+            seen.push_back(now);
+        }
+        return now;
+    }
+
+    static inline std::unique_ptr<testsupport::VirtualDesktop> desktop;
+    std::vector<Lines> seen;
+};
+
+TEST_F(SerialLampOnAUart, FollowsTrafficAtItsLevelsAndSaysWhyWhenItCannotOpen) {
+    const std::string cannot = "velumin: cannot open the serial lamp's port ";
+    // Cancel has the focus; with the key lists greyed, Tab goes on to OK, the
+    // two boxes, the port list, the serial box and the inversion box.
+    const Row rows[] = {
+        {"any inversion but 1 is normal", "1 14 5", "", "", "", false, false, true},
+        {"inverted, then normal after OK", "1 14 1", "", "Tab Tab Tab Tab Tab Tab space Return",
+         "LedInversion=0", false, false, true},
+        {"device missing", "1 1 0", cannot + "/dev/ttyUSB0: No such file or directory"},
+        {"no device at all", "1 21 0",
+         "velumin: the serial lamp's port 21 names no device; choose one in Settings."},
+        {"held by another program until OK", "1 14 1",
+         cannot + "/dev/ttyS1: another program is using it", "Tab Return", "", false, true},
+        {"user outside the device's group", "1 14 0",
+         cannot + "/dev/ttyS1: Permission denied (add the user to the device's group dialout "
+                  "then log in again)",
+         "", "", true},
+        {"only 1 is on, until OK", "2 14 0", "", "Tab Tab Tab Tab Tab space Return",
+         "UseSerialLed=1"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_EQ(MakeNetworks(), 0);
+        // Parameters the lamp must set, and some it must keep.
+        ASSERT_EQ(Shell("stty -F /dev/ttyS1 19200 cs7 cstopb parenb -clocal hupcl echo"), 0);
+        const testsupport::TempDir dir;
+        fs::create_directories(dir / "config/velumin");
+        std::istringstream values(row.ini);
+        std::string use, port, inversion;
+        values >> use >> port >> inversion;
+        const std::string ini =
+            "[Settings]\nUseKeybordLed=0\nUseReceiveLed=0\nUseSendLed=0\n"
+            "ReceiveLed=0\nSendLed=2\nSerialPortNum=" +
+            port + "\nUseSerialLed=" + use + "\nLedInversion=" + inversion + "\n";
+        testsupport::WriteFile(dir / "config/velumin/Velumin.ini", ini);
+        // A terminal program that locks the device while it has it open.
+        const pid_t holder =
+            row.held ? testsupport::Spawn(
+                           {"bash", "-c", "exec 3</dev/ttyS1 && flock 3 && exec sleep infinity"})
+                     : -1;
+        ASSERT_TRUE(WaitFor([&] { return !row.held || Shell("flock -n /dev/ttyS1 true") != 0; }));
+        const pid_t program = Start(dir.path(), row.asNobody);
+        const auto errors = [&] { return testsupport::ReadFile(dir / "stderr"); };
+        const bool inverted = inversion == "1";
+        const Lines idle{inverted, inverted};
+
+        if (row.flashes) {
+            ASSERT_TRUE(WaitFor([&] { return PortFlags(program) != 0; }, 60s)) << errors();
+            // Not handed to the programs it starts, and no wait for carrier.
+            EXPECT_EQ(PortFlags(program) & (O_CLOEXEC | O_NONBLOCK), O_CLOEXEC | O_NONBLOCK);
+            EXPECT_TRUE(WaitFor([&] { return Sample() == idle; })) << "not idle at start";
+            for (const auto& [from, lit] : {std::pair{"peer", Lines{true, false}},
+                                            {"lamp", Lines{false, true}},
+                                            {"both", Lines{true, true}}}) {
+                SCOPED_TRACE(from);
+                seen = {Sample()};
+                std::optional<Traffic> received, sent;
+                if (lit.dtr) {
+                    received.emplace("peer");
+                }
+                if (lit.rts) {
+                    sent.emplace("lamp");
+                }
+                // Lit as the traffic asks, and back to idle after each flash.
+                const Lines active{lit.dtr != inverted, lit.rts != inverted};
+                EXPECT_TRUE(WaitFor(
+                    [&] {
+                        Sample();
+                        return std::count(seen.begin(), seen.end(), active) >= 2 &&
+                               std::count(seen.begin(), seen.end(), idle) >= 3;
+                    },
+                    60s))
+                    << "no flash at the traffic's lines";
+                received.reset();
+                sent.reset();
+                EXPECT_TRUE(WaitFor([&] { return Sample() == idle; })) << "not idle after";
+                // From this phase's first flash on: the poll before it may still
+                // count the last datagrams of the phase before.
+                for (auto at = std::find(seen.begin(), seen.end(), active); at != seen.end();
+                     ++at) {
+                    EXPECT_FALSE((at->dtr != inverted && !lit.dtr) ||
+                                 (at->rts != inverted && !lit.rts))
+                        << "a line lit without its traffic";
+                }
+            }
+            // Kept from others while in use: from root by its lock, from a user
+            // of the device's group by exclusive use as well.
+            EXPECT_NE(Shell("flock -n /dev/ttyS1 true"), 0);
+            EXPECT_NE(Shell("setpriv --reuid=nobody --regid=dialout --clear-groups -- sh -c "
+                            "': </dev/ttyS1' 2>/dev/null"),
+                      0);
+        }
+        if (!row.said.empty()) {
+            EXPECT_TRUE(WaitFor([&] { return errors().find(row.said) != std::string::npos; }, 60s))
+                << errors();
+            EXPECT_EQ(PortFlags(program), 0);
+        }
+        if (!row.settingsKeys.empty()) {
+            testsupport::StopProcess(holder);
+            Settings(row.settingsKeys);
+            const bool nowInverted = inverted && row.changed != "LedInversion=0";
+            EXPECT_TRUE(WaitFor([&] { return PortFlags(program) != 0; }, 30s)) << "not reopened";
+            EXPECT_TRUE(WaitFor([&] {
+                return Sample() == Lines{nowInverted, nowInverted};
+            })) << "not idle after OK";
+        }
+
+        // However the row ends: one line said at most, the port given back with
+        // its lines low and its parameters set, and the settings kept.
+        kill(program, SIGTERM);
+        int status = -1;
+        EXPECT_TRUE(WaitFor([&] { return waitpid(program, &status, WNOHANG) == program; }, 60s));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        testsupport::StopProcess(holder);
+        EXPECT_EQ(errors(), row.said.empty() ? "" : row.said + "\n");
+        EXPECT_TRUE(Sample() == Lines{}) << "the lamp stays lit after the end";
+        if (row.flashes || !row.settingsKeys.empty()) {
+            ASSERT_EQ(Shell("stty -F /dev/ttyS1 -a >" + (dir / "stty").string()), 0);
+            std::string stty = " " + testsupport::ReadFile(dir / "stty") + " ";
+            std::replace_if(
+                stty.begin(), stty.end(), [](char c) { return c == ';' || c == '\n'; }, ' ');
+            for (const char* set :
+                 {" 9600 ", " cs8 ", " -parenb ", " -cstopb ", " clocal ", " hupcl ", " echo "}) {
+                EXPECT_NE(stty.find(set), std::string::npos) << set << " not in" << stty;
+            }
+        }
+        std::string saved = ini;
+        if (!row.changed.empty()) {
+            const std::size_t at = saved.find(row.changed.substr(0, row.changed.find('=') + 1));
+            saved.replace(at, saved.find('\n', at) - at, row.changed);
+        }
+        EXPECT_EQ(testsupport::ReadFile(dir / "config/velumin/Velumin.ini"), saved);
     }
 }
 

@@ -35,6 +35,16 @@ TEST(QtSettingsDialog, KeyListsFollowTheirBoxesAndEveryControlIsExchanged) {
     auto* sendList = Control<QComboBox>(*dialog, 1015);
     EXPECT_FALSE(receiveList->isEnabled());
     EXPECT_EQ(sendList->currentText(), "ScrollLock");
+    // The port list names the devices that the port numbers open.
+    QStringList ports;
+    for (int i = 0; i < Control<QComboBox>(*dialog, 1021)->count(); ++i) {
+        ports << Control<QComboBox>(*dialog, 1021)->itemText(i);
+    }
+    EXPECT_EQ(ports.join(' '),
+              "/dev/ttyUSB0 /dev/ttyUSB1 /dev/ttyUSB2 /dev/ttyUSB3 /dev/ttyUSB4 "
+              "/dev/ttyUSB5 /dev/ttyUSB6 /dev/ttyUSB7 /dev/ttyACM0 /dev/ttyACM1 "
+              "/dev/ttyACM2 /dev/ttyACM3 /dev/ttyS0 /dev/ttyS1 /dev/ttyS2 "
+              "/dev/ttyS3 /dev/ttyS4 /dev/ttyS5 /dev/ttyS6 /dev/ttyS7");
     EXPECT_EQ(Control<QComboBox>(*dialog, 1021)->currentText(), "/dev/ttyS7");
     Control<QCheckBox>(*dialog, 1012)->click();
     EXPECT_TRUE(receiveList->isEnabled());
