@@ -3,7 +3,6 @@
 
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QGuiApplication>
@@ -13,8 +12,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/file_descriptor_linux.h"
+#include "base/messages_linux.h"
 #include "lamps/lock_keys_x11.h"
-#include "ui/messages_linux.h"
 
 namespace {
 
@@ -58,13 +58,9 @@ bool CompositorReachable(const std::string& path) {
         return false;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size());
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool reached =
-        fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0) {
-        close(fd);
-    }
-    return reached;
+    const FileDescriptor client(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return client.IsOpen() &&
+           connect(client.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/utf16_win.h"
 #include "resource.h"
 #include "ui/commands.h"
 #include "ui/dialogs_win.h"

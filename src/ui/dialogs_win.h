@@ -8,9 +8,6 @@
 
 #include "ui/commands.h"
 
-// UTF-8 (the program's texts) to the UTF-16 of the W calls.
-std::wstring WideFromUtf8(const std::string& text);
-
 // Menu 131 loaded from the resources, with item 1015 checked exactly when
 // keyboardLedOn. The caller destroys it; the popup is its position 0.
 HMENU LoadTrayMenu(bool keyboardLedOn);

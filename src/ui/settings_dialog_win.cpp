@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/utf16_win.h"
 #include "lamps/serial_port.h"
 #include "resource.h"
 #include "texts.h"
