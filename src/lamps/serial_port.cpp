@@ -1,9 +1,7 @@
 // The serial lamp's port and the rule that turns a line's phase into a line level.
 #include "lamps/serial_port.h"
 
-#include "settings/lamp_settings.h"
-
-const int lineLevelTable[8] = {
+const LineLevel lineLevelTable[8] = {
     kClrDtr,  // DTR idle, normal
     kSetDtr,  // DTR idle, inverted
     kSetDtr,  // DTR active, normal
@@ -14,7 +12,7 @@ const int lineLevelTable[8] = {
     kClrRts,  // RTS active, inverted
 };
 
-int LineLevelCode(int base, int ledInversion) {
+LineLevel LineLevelAt(int base, int ledInversion) {
     // The ini file may hold anything here; only 1 inverts.
     return lineLevelTable[base + (ledInversion == 1 ? 1 : 0)];
 }
@@ -25,7 +23,7 @@ CSerialPort::~CSerialPort() {
     Close();
 }
 
-bool CSerialPort::Reopen(int portNumber, int dtrIdleCode, int rtsIdleCode) {
+bool CSerialPort::Reopen(int portNumber, LineLevel dtrIdle, LineLevel rtsIdle) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     CloseLocked();
     if (portNumber == 0) {
@@ -36,8 +34,8 @@ bool CSerialPort::Reopen(int portNumber, int dtrIdleCode, int rtsIdleCode) {
         return false;
     }
     m_handle = handle;
-    m_driver.DriveLine(handle, dtrIdleCode);
-    m_driver.DriveLine(handle, rtsIdleCode);
+    m_driver.DriveLine(handle, dtrIdle);
+    m_driver.DriveLine(handle, rtsIdle);
     return true;
 }
 
@@ -55,23 +53,10 @@ void CSerialPort::CloseLocked() {
     }
 }
 
-void CSerialPort::DriveLine(int code) {
+void CSerialPort::DriveLine(LineLevel level) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     const SerialHandle handle = m_handle;
     if (handle != 0) {
-        m_driver.DriveLine(handle, code);
+        m_driver.DriveLine(handle, level);
     }
-}
-
-void ApplySerialLamp(CSerialPort& port, const LampSettingsRecord& settings) {
-    const int portNumber = IsOn(settings.useSerialLed) ? settings.serialPortNum.load() : 0;
-    const int inversion = settings.ledInversion;
-    port.Reopen(portNumber, LineLevelCode(kDtrIdle, inversion), LineLevelCode(kRtsIdle, inversion));
-}
-
-void DriveSerialLamp(CSerialPort& port, const LampSettingsRecord& settings, int base) {
-    if (!IsOn(settings.useSerialLed)) {
-        return;
-    }
-    port.DriveLine(LineLevelCode(base, settings.ledInversion));
 }

@@ -73,29 +73,9 @@ class LinuxSerialLineDriver final : public SerialLineDriver {
 
     void ClosePort(SerialHandle handle) override { CloseSerialDevice(handle); }
 
-    void DriveLine(SerialHandle handle, int code) override {
-        const int fd = SerialDeviceFd(handle);
-        int bits = 0;
-        switch (code) {
-            case kSetDtr:
-                bits = TIOCM_DTR;
-                ioctl(fd, TIOCMBIS, &bits);
-                break;
-            case kClrDtr:
-                bits = TIOCM_DTR;
-                ioctl(fd, TIOCMBIC, &bits);
-                break;
-            case kSetRts:
-                bits = TIOCM_RTS;
-                ioctl(fd, TIOCMBIS, &bits);
-                break;
-            case kClrRts:
-                bits = TIOCM_RTS;
-                ioctl(fd, TIOCMBIC, &bits);
-                break;
-            default:
-                break;
-        }
+    void DriveLine(SerialHandle handle, LineLevel level) override {
+        int bits = level.line == ModemLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+        ioctl(SerialDeviceFd(handle), level.raised ? TIOCMBIS : TIOCMBIC, &bits);
     }
 };
 

@@ -100,8 +100,8 @@ int RunLampLoop(LampLoop& loop) {
     return 0;
 }
 
-std::uint32_t LampThreadProc(void* parameter) {
-    return static_cast<std::uint32_t>(RunLampLoop(*static_cast<LampLoop*>(parameter)));
+int LampThreadProc(LampLoop* loop) {
+    return RunLampLoop(*loop);
 }
 
 bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds) {
@@ -116,4 +116,17 @@ bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+void ApplySerialLamp(CSerialPort& port, const LampSettingsRecord& settings) {
+    const int portNumber = IsOn(settings.useSerialLed) ? settings.serialPortNum.load() : 0;
+    const int inversion = settings.ledInversion;
+    port.Reopen(portNumber, LineLevelAt(kDtrIdle, inversion), LineLevelAt(kRtsIdle, inversion));
+}
+
+void DriveSerialLamp(CSerialPort& port, const LampSettingsRecord& settings, int base) {
+    if (!IsOn(settings.useSerialLed)) {
+        return;
+    }
+    port.DriveLine(LineLevelAt(base, settings.ledInversion));
 }

@@ -43,15 +43,25 @@ struct LampLoop {
 inline constexpr std::uint8_t kReceiveActivity = 0x0F;
 inline constexpr std::uint8_t kSendActivity = 0xF0;
 
-// One poll, the flash of every enabled lamp, and the two 100 ms waits.
+// One poll; with activity, the flash of every enabled lamp, 100 ms, the dark
+// lamps and a pause of 100 ms; without, one wait of 200 ms.
 std::uint8_t RunLampCycle(LampLoop& loop);
 
 // Cycles until stopRequest is 1, then acknowledges by writing 0. Returns 0.
 int RunLampLoop(LampLoop& loop);
 
-// The worker thread's body: RunLampLoop on the LampLoop that parameter points to.
-std::uint32_t LampThreadProc(void* parameter);
+// The worker thread's body: RunLampLoop on *loop.
+int LampThreadProc(LampLoop* loop);
 
 // Asks the loop to stop and waits for its acknowledgement, at most
 // timeoutMilliseconds. True when the worker acknowledged in time.
 bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds);
+
+// The serial lamp at rest, as the start and the Settings dialog's OK leave it:
+// closes the port, reopens it when the settings ask for the serial lamp, and
+// drives DTR then RTS to their idle levels.
+void ApplySerialLamp(CSerialPort& port, const LampSettingsRecord& settings);
+
+// The worker's drive: when useSerialLed is 1 and the port is open, the table
+// entry of base plus the current inversion, read afresh.
+void DriveSerialLamp(CSerialPort& port, const LampSettingsRecord& settings, int base);

@@ -2,6 +2,7 @@
 #include "ui/commands.h"
 
 #include "lamps/serial_port.h"
+#include "monitor/lamp_loop.h"
 #include "resource.h"
 #include "settings/lamp_settings.h"
 #include "settings/settings_store.h"
