@@ -16,11 +16,14 @@ class WinLockKeyDriver final : public LockKeyDriver {
         // brings up to date only after it has processed the injected keys. Until
         // then, or for a short while at most, a flip just injected counts as done,
         // so that a second Set right after the first does not flip the key back.
-        Flip& flip = FlipOf(virtualKey);
-        if (flip.pending && seen != flip.state && GetTickCount64() < flip.until) {
-            return flip.state;
+        Flip* flip = FlipOf(virtualKey);
+        if (flip == nullptr) {
+            return seen;
         }
-        flip.pending = false;
+        if (flip->pending && seen != flip->state && GetTickCount64() < flip->until) {
+            return flip->state;
+        }
+        flip->pending = false;
         return seen;
     }
 
@@ -34,8 +37,9 @@ class WinLockKeyDriver final : public LockKeyDriver {
         keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
         // No wait for the system here: the lamp's flash must start on every lamp
         // right after the poll.
-        if (SendInput(2, keys, sizeof(INPUT)) == 2) {
-            FlipOf(virtualKey) = {true, 1 - before, GetTickCount64() + kSettleMilliseconds};
+        Flip* flip = FlipOf(virtualKey);
+        if (SendInput(2, keys, sizeof(INPUT)) == 2 && flip != nullptr) {
+            *flip = {true, 1 - before, GetTickCount64() + kSettleMilliseconds};
         }
     }
 
@@ -46,21 +50,17 @@ class WinLockKeyDriver final : public LockKeyDriver {
         ULONGLONG until = 0;
     };
 
-    Flip& FlipOf(int virtualKey) {
-        switch (virtualKey) {
-            case kVirtualKeyCapsLock:
-                return m_flips[0];
-            case kVirtualKeyScrollLock:
-                return m_flips[1];
-            default:
-                return m_flips[2];
-        }
+    // The flip of one of the three lock keys; none for any other key, which
+    // the program never drives.
+    Flip* FlipOf(int virtualKey) {
+        const int index = LockKeyIndex(virtualKey);
+        return index >= 0 ? &m_flips[static_cast<std::size_t>(index)] : nullptr;
     }
 
     // The time the system may take to process an injected key; far shorter
     // than a lamp's 100 ms phase, so the next phase always reads the real state.
     static constexpr ULONGLONG kSettleMilliseconds = 50;
-    std::array<Flip, 3> m_flips{};
+    std::array<Flip, kLockKeys.size()> m_flips{};
 };
 
 }  // namespace

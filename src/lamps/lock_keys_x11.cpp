@@ -16,27 +16,28 @@
 
 namespace {
 
-struct LockKey {
+// The X names of each lock key: its keysym and its indicator.
+struct X11Key {
     int virtualKey;
     KeySym keysym;
     const char* indicator;
 };
 
-constexpr LockKey kLockKeys[] = {
+constexpr X11Key kX11Keys[] = {
     {kVirtualKeyCapsLock, XK_Caps_Lock, "Caps Lock"},
     {kVirtualKeyScrollLock, XK_Scroll_Lock, "Scroll Lock"},
     {kVirtualKeyNumLock, XK_Num_Lock, "Num Lock"},
 };
 
-const LockKey* FindLockKey(int virtualKey) {
+const X11Key* FindX11Key(int virtualKey) {
     const auto* found =
-        std::find_if(std::begin(kLockKeys), std::end(kLockKeys),
-                     [virtualKey](const LockKey& key) { return key.virtualKey == virtualKey; });
-    return found == std::end(kLockKeys) ? nullptr : found;
+        std::find_if(std::begin(kX11Keys), std::end(kX11Keys),
+                     [virtualKey](const X11Key& key) { return key.virtualKey == virtualKey; });
+    return found == std::end(kX11Keys) ? nullptr : found;
 }
 
 // The modifiers the keymap binds to the key; pressing it locks them.
-unsigned int LockModifiers(Display* display, const LockKey& key) {
+unsigned int LockModifiers(Display* display, const X11Key& key) {
     if (XKeysymToKeycode(display, key.keysym) == 0) {
         return 0;
     }
@@ -44,7 +45,7 @@ unsigned int LockModifiers(Display* display, const LockKey& key) {
 }
 
 // The indicator's state; false when the display has no indicator of that name.
-bool ReadIndicator(Display* display, const LockKey& key, Atom& name, Bool& on) {
+bool ReadIndicator(Display* display, const X11Key& key, Atom& name, Bool& on) {
     name = XInternAtom(display, key.indicator, True);
     int index = 0;
     on = False;
@@ -116,7 +117,7 @@ void X11LockKeyDriver::TakeKeymapChanges() {
 
 int X11LockKeyDriver::GetLockState(int virtualKey) {
     const std::lock_guard<std::mutex> hold(m_mutex);
-    const LockKey* key = FindLockKey(virtualKey);
+    const X11Key* key = FindX11Key(virtualKey);
     if (!IsConnected() || key == nullptr) {
         return 0;
     }
@@ -136,7 +137,7 @@ int X11LockKeyDriver::GetLockState(int virtualKey) {
 
 void X11LockKeyDriver::ToggleLock(int virtualKey) {
     const std::lock_guard<std::mutex> hold(m_mutex);
-    const LockKey* key = FindLockKey(virtualKey);
+    const X11Key* key = FindX11Key(virtualKey);
     if (!IsConnected() || key == nullptr) {
         return;
     }

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVBoxLayout>
 
+#include "lamps/keyboard_led.h"
 #include "lamps/serial_port.h"
 #include "resource.h"
 #include "texts.h"
@@ -111,8 +112,10 @@ std::unique_ptr<QDialog> CreateSettingsDialog(const SettingsForm& form) {
     auto dialog = std::make_unique<CSettingDlg>();
     QDialog& d = *dialog;
 
-    const QStringList keys{QStringLiteral(TEXT_KEY_CAPS), QStringLiteral(TEXT_KEY_SCROLL),
-                           QStringLiteral(TEXT_KEY_NUM)};
+    QStringList keys;
+    for (const LockKey& key : kLockKeys) {
+        keys << QString::fromUtf8(key.name);
+    }
     QStringList ports;
     for (int port = 1; port <= kSerialPortCount; ++port) {
         ports << QString::fromStdString(SerialPortDeviceName(port));
