@@ -7,44 +7,7 @@
 #include "settings/lamp_settings.h"
 #include "settings/settings_store.h"
 #include "texts.h"
-
-SettingsForm LoadSettingsForm(const LampSettingsRecord& settings, const KeyboardLedTable& lamps) {
-    SettingsForm form;
-    form.m_useReceiveLed = settings.useReceiveLed;
-    form.m_useSendLed = settings.useSendLed;
-    form.m_receiveLedIndex = KeyboardLedToIndex(lamps, settings.receiveLed);
-    form.m_sendLedIndex = KeyboardLedToIndex(lamps, settings.sendLed);
-    form.m_useSerialLed = settings.useSerialLed;
-    form.m_serialPortIndex = settings.serialPortNum - 1;
-    form.m_ledInversion = settings.ledInversion;
-    return form;
-}
-
-void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings,
-                       const KeyboardLedTable& lamps) {
-    settings.useReceiveLed = form.m_useReceiveLed;
-    settings.useSendLed = form.m_useSendLed;
-    if (CKeyboardLed* lamp = KeyboardLedFromIndex(lamps, form.m_receiveLedIndex)) {
-        settings.receiveLed = lamp;
-    }
-    if (CKeyboardLed* lamp = KeyboardLedFromIndex(lamps, form.m_sendLedIndex)) {
-        settings.sendLed = lamp;
-    }
-    settings.useSerialLed = form.m_useSerialLed;
-    // A list with nothing chosen gives -1, which stores port 0: no port.
-    settings.serialPortNum = form.m_serialPortIndex + 1;
-    settings.ledInversion = form.m_ledInversion;
-}
-
-std::string AboutText() {
-    return "Velumin Version" TEXT_VERSION "\r\n" TEXT_AUTHORSHIP "\r\n\r\n" TEXT_SITE_URL "\r\n";
-}
-
-void OpenWebPage(const std::string& pageUrl, WebPageHost& host) {
-    if (host.Ask(TEXT_WEB_QUESTION_BEFORE + pageUrl + TEXT_WEB_QUESTION_AFTER)) {
-        host.OpenUrl(pageUrl);
-    }
-}
+#include "ui/about.h"
 
 void TrayCommands::OnCommand(int command) {
     // Once the program is stopping there is no way back.

@@ -7,46 +7,11 @@
 
 #include "lamps/keyboard_led.h"
 #include "ui/dialog_slots.h"
+#include "ui/settings_form.h"
 
 struct LampSettingsRecord;
 class CSerialPort;
 class SettingsStore;
-
-// The members of the Settings dialog, exchanged with its controls.
-struct SettingsForm {
-    int m_useReceiveLed = 0;
-    int m_useSendLed = 0;
-    int m_receiveLedIndex = -1;
-    int m_sendLedIndex = -1;
-    int m_serialPortIndex = -1;
-    int m_useSerialLed = 0;
-    int m_ledInversion = 0;
-
-    bool operator==(const SettingsForm&) const = default;
-};
-
-// Fills the form from the settings, in the dialog's member order.
-SettingsForm LoadSettingsForm(const LampSettingsRecord& settings, const KeyboardLedTable& lamps);
-// Stores an accepted form; a key index outside 0..2 keeps the reference, and
-// no chosen port stores 0.
-void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings,
-                       const KeyboardLedTable& lamps);
-
-// The About dialog's text: name and version, authorship, an empty line, the site.
-std::string AboutText();
-
-// The yes-or-no question and the desktop's opener, for the About dialog's button.
-class WebPageHost {
-  public:
-    virtual ~WebPageHost() = default;
-    // True unless the answer was No.
-    virtual bool Ask(const std::string& question) = 0;
-    virtual void OpenUrl(const std::string& url) = 0;
-};
-
-// The About dialog's web-page button: asks, and hands the page to the desktop
-// unless the answer was No.
-void OpenWebPage(const std::string& pageUrl, WebPageHost& host);
 
 class Shell {
   public:

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ui/commands.h"
+#include "ui/settings_form.h"
 
 // Menu 131 loaded from the resources, with item 1015 checked exactly when
 // keyboardLedOn. The caller destroys it; the popup is its position 0.

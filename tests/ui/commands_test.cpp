@@ -10,6 +10,7 @@
 #include "fakes/lamp_rig.h"
 #include "resource.h"
 #include "settings/settings_store.h"
+#include "ui/about.h"
 #include "ui/dialog_slots.h"
 
 namespace {
