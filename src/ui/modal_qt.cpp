@@ -55,10 +55,12 @@ void CentreOnScreen(QWidget& window) {
     window.move(screen->availableGeometry().center() - window.rect().center());
 }
 
+QString ShownText(const std::string& text) {
+    return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 bool AskYesNo(const std::string& question, QWidget* parent) {
-    QString text = QString::fromStdString(question);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(QMessageBox::Question, QStringLiteral(TEXT_APP_TITLE), text,
+    QMessageBox box(QMessageBox::Question, QStringLiteral(TEXT_APP_TITLE), ShownText(question),
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setObjectName(QStringLiteral("question"));
     box.setDefaultButton(QMessageBox::Yes);

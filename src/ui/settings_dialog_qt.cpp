@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr int kCancelId = 2;
-
 QString IdName(int id) {
     return QString::number(id);
 }
@@ -122,7 +120,7 @@ std::unique_ptr<QDialog> CreateSettingsDialog(const SettingsForm& form) {
     }
 
     // Created in the template's order, which is also the tab order.
-    QPushButton* cancel = MakeButton(d, kCancelId, TEXT_SETTINGS_CANCEL);
+    QPushButton* cancel = MakeButton(d, IDCANCEL, TEXT_SETTINGS_CANCEL);
     QPushButton* ok = MakeButton(d, IDC_SETTINGS_OK, TEXT_SETTINGS_OK);
     auto* keyboardGroup = new QGroupBox(QStringLiteral(TEXT_KEYBOARD_GROUP), &d);
     QCheckBox* receiveCheck = MakeCheck(d, IDC_RECEIVE_CHECK, TEXT_RECEIVE_CHECK);

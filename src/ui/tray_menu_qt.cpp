@@ -45,8 +45,8 @@ QAction* AddCommand(QMenu& menu, int command, const char* text) {
     return action;
 }
 
-}  // namespace
-
+// The popup with its four commands (each action's objectName is its command
+// id), the keyboard item checked as given.
 std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked) {
     auto menu = std::make_unique<QMenu>();
     menu->setObjectName(QString::number(IDR_TRAY_MENU));
@@ -60,6 +60,8 @@ std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked) {
     AddCommand(*menu, IDM_EXIT, TEXT_MENU_EXIT);
     return menu;
 }
+
+}  // namespace
 
 TrayMenu::TrayMenu(TrayCommands& commands)
     : m_commands(commands), m_menu(CreateTrayMenu(commands.KeyboardLedChecked())) {

@@ -8,10 +8,6 @@ class QMenu;
 class QSystemTrayIcon;
 class TrayCommands;
 
-// The popup with its four commands (each action's objectName is its command
-// id), the keyboard item checked as given.
-std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked);
-
 // The one menu of the tray icon, kept for the program's life. Given to the
 // icon before it is shown, Qt exports it over D-Bus (com.canonical.dbusmenu)
 // to a StatusNotifierItem host and opens it itself at a right press on an
