@@ -1,11 +1,11 @@
-// The Qt platform for the session, chosen before Qt would abort on its own.
+// What the desktop session allows: the Qt platform, chosen before Qt would
+// abort on its own, and the lock keys' driver.
 #include "app/session_linux.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QStringList>
 #include <cstdlib>
@@ -65,6 +65,10 @@ bool CompositorReachable(const std::string& path) {
 
 }  // namespace
 
+bool WaylandSession() {
+    return !Env("WAYLAND_DISPLAY").empty() || Env("XDG_SESSION_TYPE") == "wayland";
+}
+
 bool ChooseQtPlatform() {
     const std::string requested = Env("QT_QPA_PLATFORM");
     const bool hasX11 = !Env("DISPLAY").empty();
@@ -105,16 +109,24 @@ bool ChooseQtPlatform() {
     return true;
 }
 
-void SayWhenKeyboardLampsStayDark() {
-    if (WaylandSession()) {
-        TellUser(
-            "a Wayland session lets no program drive the keyboard's lock keys: the keyboard "
-            "lamps stay dark (the tray icon and the serial lamp still flash)");
+LockKeyDriver& SessionLockKeyDriver() {
+    // Each driver is made once and never destroyed: the lamps give their keys
+    // back during static destruction.
+    if (!WaylandSession()) {
+        static X11LockKeyDriver* const x11 = new X11LockKeyDriver(nullptr);
+        return *x11;
     }
+    // The lock keys of XWayland are not the keyboard's: flipping them would
+    // only change what X programs see.
+    TellUser(
+        "a Wayland session lets no program drive the keyboard's lock keys: the keyboard "
+        "lamps stay dark (the tray icon and the serial lamp still flash)");
+    static NoLockKeys none;
+    return none;
 }
 
 void SayNoTray() {
-    if (QGuiApplication::platformName() == QStringLiteral("wayland")) {
+    if (WaylandSession()) {
         TellUser(
             "the desktop has no system tray (no StatusNotifierItem host): start the program "
             "again once the desktop shows one");

@@ -45,8 +45,14 @@ class LockKeyDriver {
     virtual void ToggleLock(int virtualKey) = 0;
 };
 
-// The platform's driver (_win: GetKeyState and SendInput; _x11: XTest and XKB).
-LockKeyDriver& SystemLockKeyDriver();
+// The keys of a session where no program may drive them: every lock reads
+// as off and nothing flips, so the keyboard lamps stay dark. The platforms'
+// drivers are lock_keys_win and lock_keys_x11; the program chooses one.
+class NoLockKeys final : public LockKeyDriver {
+  public:
+    int GetLockState(int /*virtualKey*/) override { return 0; }
+    void ToggleLock(int /*virtualKey*/) override {}
+};
 
 class CKeyboardLed {
   public:

@@ -10,9 +10,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iterator>
-#include <string_view>
 
 namespace {
 
@@ -53,21 +51,7 @@ bool ReadIndicator(Display* display, const X11Key& key, Atom& name, Bool& on) {
            XkbGetNamedIndicator(display, name, &index, &on, nullptr, nullptr) == True;
 }
 
-// Flips nothing and reads every lock as off.
-class NoLockKeyDriver final : public LockKeyDriver {
-  public:
-    int GetLockState(int /*virtualKey*/) override { return 0; }
-    void ToggleLock(int /*virtualKey*/) override {}
-};
-
 }  // namespace
-
-bool WaylandSession() {
-    const char* display = std::getenv("WAYLAND_DISPLAY");
-    const char* type = std::getenv("XDG_SESSION_TYPE");
-    return (display != nullptr && *display != '\0') ||
-           (type != nullptr && std::string_view(type) == "wayland");
-}
 
 X11LockKeyDriver::X11LockKeyDriver(const char* displayName) {
     int errorBase = 0;
@@ -157,15 +141,4 @@ void X11LockKeyDriver::ToggleLock(int virtualKey) {
     // The server handles a request before answering a later one, so after this
     // round trip the next read already sees the flip.
     XSync(m_display, False);
-}
-
-LockKeyDriver& SystemLockKeyDriver() {
-    // Made on first use, as the first lamp is constructed, and never destroyed:
-    // the lamps restore their keys during static destruction. The lock keys of
-    // XWayland are not the keyboard's: flipping them would only change what X
-    // programs see, so a Wayland session gets a driver that touches nothing.
-    static LockKeyDriver* const driver = WaylandSession()
-                                             ? static_cast<LockKeyDriver*>(new NoLockKeyDriver)
-                                             : new X11LockKeyDriver(nullptr);
-    return *driver;
 }

@@ -1,6 +1,6 @@
-// The tray menu's commands and the orderly stop, shared by both builds. What
-// differs between the builds (the windows, the worker's thread, the instance
-// lock, the tray icon, the host) sits behind Shell.
+// The tray menu's commands, shared by both builds: one dispatch of the menu's
+// ids, each dialog guarded by its dialogBusy slot. What they ask of the
+// program around them sits behind CommandHost.
 #pragma once
 
 #include <string>
@@ -13,9 +13,11 @@ struct LampSettingsRecord;
 class CSerialPort;
 class SettingsStore;
 
-class Shell {
+// The program as its commands see it: the windows they open, which each
+// build has its own of, and the program's one stop.
+class CommandHost {
   public:
-    virtual ~Shell() = default;
+    virtual ~CommandHost() = default;
     // Runs the Settings dialog modally on form; true, form then holding the
     // controls' values, when it ended with OK.
     virtual bool ShowSettings(SettingsForm& form) = 0;
@@ -23,30 +25,27 @@ class Shell {
     virtual void ShowAbout(const std::string& aboutText, const std::string& pageUrl) = 0;
     // The Exit question; true unless the answer was No.
     virtual bool Ask(const std::string& question) = 0;
-
-    // The orderly stop's steps, in this order. StopWorker gives false when the
-    // worker did not stop in time.
-    virtual bool StopWorker() = 0;
-    virtual void ReleaseInstanceLock() = 0;
-    virtual void RemoveTrayIcon() = 0;
-    // Ends the host; dialogs still open end as cancelled.
-    virtual void EndHost() = 0;
+    // The stop that every way out of the program takes.
+    virtual void Stop() = 0;
+    // True once the stop has begun, whichever way out began it.
+    virtual bool Stopping() const = 0;
 };
 
 // The commands of the tray menu (and of the hidden host window's buttons) on
 // the program's settings, lamps, ini file and serial port.
 class TrayCommands {
   public:
-    TrayCommands(Shell& shell, LampSettingsRecord& settings, const KeyboardLedTable& lamps,
+    TrayCommands(CommandHost& host, LampSettingsRecord& settings, const KeyboardLedTable& lamps,
                  SettingsStore& store, CSerialPort& port, DialogSlots& dialogBusy)
-        : m_shell(shell),
+        : m_host(host),
           m_settings(settings),
           m_lamps(lamps),
           m_store(store),
           m_port(port),
           m_dialogBusy(dialogBusy) {}
 
-    // Runs the command with this menu id; any other id does nothing.
+    // Runs the command with this menu id; any other id, and any id once the
+    // program is stopping, does nothing.
     void OnCommand(int command);
     // The Settings command: a second one while the dialog is open does nothing.
     void OnSettings();
@@ -56,25 +55,15 @@ class TrayCommands {
     bool KeyboardLedChecked() const;
     // The About command: a second one while the dialog is open does nothing.
     void OnAbout();
-    // The question, then the orderly stop; a second Exit while the question is
-    // open does nothing.
+    // The question, then the program's stop, unless another way out has begun
+    // it meanwhile; a second Exit while the question is open does nothing.
     void OnExit();
 
-    // The orderly stop without the question, for every way out (Exit after Yes,
-    // a close request, a signal, the end of the session or of the display).
-    // Whatever asks, its steps run once.
-    void OrderlyStop();
-    bool Stopping() const { return m_stopping; }
-    // False when the stop had to leave the worker behind.
-    bool WorkerStopped() const { return m_workerStopped; }
-
   private:
-    Shell& m_shell;
+    CommandHost& m_host;
     LampSettingsRecord& m_settings;
     const KeyboardLedTable& m_lamps;
     SettingsStore& m_store;
     CSerialPort& m_port;
     DialogSlots& m_dialogBusy;
-    bool m_stopping = false;
-    bool m_workerStopped = true;
 };

@@ -24,8 +24,10 @@ class TrayMenu {
     // The check mark from the settings as they are now.
     void Refresh();
     // The clicks on icon that Qt leaves to the program: a quick second right
-    // press on an XEmbed tray, and a host's request to open the menu itself.
-    void Attach(QSystemTrayIcon& icon);
+    // press on an XEmbed tray, and a host's request to open the menu itself,
+    // which opens it at the pointer where the session tells where that is
+    // (a Wayland client is not told).
+    void Attach(QSystemTrayIcon& icon, bool pointerKnown);
 
   private:
     TrayCommands& m_commands;
