@@ -1,21 +1,5 @@
-// The serial lamp's port and the rule that turns a line's phase into a line level.
+// The serial lamp's port: opened, driven and closed under one lock.
 #include "lamps/serial_port.h"
-
-const LineLevel lineLevelTable[8] = {
-    kClrDtr,  // DTR idle, normal
-    kSetDtr,  // DTR idle, inverted
-    kSetDtr,  // DTR active, normal
-    kClrDtr,  // DTR active, inverted
-    kClrRts,  // RTS idle, normal
-    kSetRts,  // RTS idle, inverted
-    kSetRts,  // RTS active, normal
-    kClrRts,  // RTS active, inverted
-};
-
-LineLevel LineLevelAt(int base, int ledInversion) {
-    // The ini file may hold anything here; only 1 inverts.
-    return lineLevelTable[base + (ledInversion == 1 ? 1 : 0)];
-}
 
 CSerialPort::CSerialPort(SerialLineDriver& driver) : m_driver(driver) {}
 

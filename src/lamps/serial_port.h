@@ -24,18 +24,6 @@ inline constexpr LineLevel kClrDtr{ModemLine::Dtr, false};
 inline constexpr LineLevel kSetRts{ModemLine::Rts, true};
 inline constexpr LineLevel kClrRts{ModemLine::Rts, false};
 
-// Bases into lineLevelTable; ledInversion (0 or 1) is added to them.
-inline constexpr int kDtrIdle = 0;
-inline constexpr int kDtrActive = 2;
-inline constexpr int kRtsIdle = 4;
-inline constexpr int kRtsActive = 6;
-
-extern const LineLevel lineLevelTable[8];
-
-// The table entry for a line and phase. An inversion other than 0 or 1 counts
-// as 0, so a lookup never leaves the table.
-LineLevel LineLevelAt(int base, int ledInversion);
-
 // Ports 1 to kSerialPortCount, as the Settings dialog lists them.
 inline constexpr int kSerialPortCount = 20;
 

@@ -118,6 +118,22 @@ bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds) {
     return true;
 }
 
+const LineLevel lineLevelTable[8] = {
+    kClrDtr,  // DTR idle, normal
+    kSetDtr,  // DTR idle, inverted
+    kSetDtr,  // DTR active, normal
+    kClrDtr,  // DTR active, inverted
+    kClrRts,  // RTS idle, normal
+    kSetRts,  // RTS idle, inverted
+    kSetRts,  // RTS active, normal
+    kClrRts,  // RTS active, inverted
+};
+
+LineLevel LineLevelAt(int base, int ledInversion) {
+    // The ini file may hold anything here; only 1 inverts.
+    return lineLevelTable[base + (ledInversion == 1 ? 1 : 0)];
+}
+
 void ApplySerialLamp(CSerialPort& port, const LampSettingsRecord& settings) {
     const int portNumber = IsOn(settings.useSerialLed) ? settings.serialPortNum.load() : 0;
     const int inversion = settings.ledInversion;

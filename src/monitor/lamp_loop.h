@@ -4,10 +4,10 @@
 #include <atomic>
 #include <cstdint>
 
+#include "lamps/serial_port.h"
 #include "lamps/tray_lamp.h"
 
 struct LampSettingsRecord;
-class CSerialPort;
 
 // Where the loop reads the totals from (QueryTrafficTotals in the program).
 class TrafficSource {
@@ -56,6 +56,21 @@ int LampThreadProc(LampLoop* loop);
 // Asks the loop to stop and waits for its acknowledgement, at most
 // timeoutMilliseconds. True when the worker acknowledged in time.
 bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds);
+
+// Bases into lineLevelTable, by line and phase; ledInversion (0 or 1) is
+// added to them.
+inline constexpr int kDtrIdle = 0;
+inline constexpr int kDtrActive = 2;
+inline constexpr int kRtsIdle = 4;
+inline constexpr int kRtsActive = 6;
+
+// The serial lamp's levels: DTR shows receive, RTS send, each inverted when
+// ledInversion is 1.
+extern const LineLevel lineLevelTable[8];
+
+// The table entry for a line and phase. An inversion other than 0 or 1 counts
+// as 0, so a lookup never leaves the table.
+LineLevel LineLevelAt(int base, int ledInversion);
 
 // The serial lamp at rest, as the start and the Settings dialog's OK leave it:
 // closes the port, reopens it when the settings ask for the serial lamp, and

@@ -13,6 +13,14 @@ struct LampSettingsRecord;
 class CSerialPort;
 class SettingsStore;
 
+// The Settings command's exchange between the record and the dialog's
+// members. Load fills the form in the dialog's member order; Store keeps a
+// key index outside 0..2 from changing the reference, and stores no chosen
+// port as 0.
+SettingsForm LoadSettingsForm(const LampSettingsRecord& settings, const KeyboardLedTable& lamps);
+void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings,
+                       const KeyboardLedTable& lamps);
+
 // The program as its commands see it: the windows they open, which each
 // build has its own of, and the program's one stop.
 class CommandHost {

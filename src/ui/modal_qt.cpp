@@ -38,7 +38,7 @@ int RunModal(QDialog& dialog) {
     dialog.show();
     dialog.raise();
     dialog.activateWindow();
-    // A quit of the application (an orderly stop) ends this loop as well.
+    // A quit of the application (the program's stop) ends this loop as well.
     loop.exec(QEventLoop::DialogExec);
     dialog.hide();
     return dialog.result();

@@ -1,36 +1,7 @@
-// The Settings dialog's exchanges and enabling rule.
+// Exchange and enabling rule of the Settings dialog.
 #include "ui/settings_form.h"
 
 #include "resource.h"
-#include "settings/lamp_settings.h"
-
-SettingsForm LoadSettingsForm(const LampSettingsRecord& settings, const KeyboardLedTable& lamps) {
-    SettingsForm form;
-    form.m_useReceiveLed = settings.useReceiveLed;
-    form.m_useSendLed = settings.useSendLed;
-    form.m_receiveLedIndex = KeyboardLedToIndex(lamps, settings.receiveLed);
-    form.m_sendLedIndex = KeyboardLedToIndex(lamps, settings.sendLed);
-    form.m_useSerialLed = settings.useSerialLed;
-    form.m_serialPortIndex = settings.serialPortNum - 1;
-    form.m_ledInversion = settings.ledInversion;
-    return form;
-}
-
-void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings,
-                       const KeyboardLedTable& lamps) {
-    settings.useReceiveLed = form.m_useReceiveLed;
-    settings.useSendLed = form.m_useSendLed;
-    if (CKeyboardLed* lamp = KeyboardLedFromIndex(lamps, form.m_receiveLedIndex)) {
-        settings.receiveLed = lamp;
-    }
-    if (CKeyboardLed* lamp = KeyboardLedFromIndex(lamps, form.m_sendLedIndex)) {
-        settings.sendLed = lamp;
-    }
-    settings.useSerialLed = form.m_useSerialLed;
-    // A list with nothing chosen gives -1, which stores port 0: no port.
-    settings.serialPortNum = form.m_serialPortIndex + 1;
-    settings.ledInversion = form.m_ledInversion;
-}
 
 void ExchangeIntoControls(const SettingsForm& form, SettingsControls& controls) {
     controls.SetCheck(IDC_RECEIVE_CHECK, form.m_useReceiveLed == 1);

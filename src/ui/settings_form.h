@@ -1,11 +1,6 @@
-// The Settings dialog's members, their exchange with the settings record and
-// with the dialog's controls, and its enabling rule, shared by the Win32 and
-// the Qt dialog.
+// The Settings dialog's members, their exchange with the dialog's controls,
+// and its enabling rule, shared by the Win32 and the Qt dialog.
 #pragma once
-
-#include "lamps/keyboard_led.h"
-
-struct LampSettingsRecord;
 
 // The members of the Settings dialog, exchanged with its controls.
 struct SettingsForm {
@@ -19,13 +14,6 @@ struct SettingsForm {
 
     bool operator==(const SettingsForm&) const = default;
 };
-
-// Fills the form from the settings, in the dialog's member order.
-SettingsForm LoadSettingsForm(const LampSettingsRecord& settings, const KeyboardLedTable& lamps);
-// Stores an accepted form; a key index outside 0..2 keeps the reference, and
-// no chosen port stores 0.
-void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings,
-                       const KeyboardLedTable& lamps);
 
 // The dialog's controls, addressed by their ids.
 class SettingsControls {
