@@ -24,8 +24,9 @@ class Program : public CommandHost {
     // interfaces' patterns, adds the tray icon, applies the serial lamp and
     // starts the worker.
     void Start(TrayLamp& tray);
-    // The one stop, which each way out enters: Exit's Yes, a close request, a
-    // signal, the end of the session, a second instance that started nothing.
+    // The one stop, which each way out enters once: Exit's Yes, a close
+    // request, a signal, the end of the session, and on Windows a second
+    // instance, which started nothing.
     // In this order it stops the worker, lets another instance start, removes
     // the tray icon, saves, and ends the event loop; the port and the lock
     // keys follow as the process ends, with the process-wide objects. A worker
