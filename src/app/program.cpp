@@ -105,7 +105,9 @@ void Program::Save() {
 }
 
 void Program::SaveAtEnd() {
-    if (!m_savedAtEnd.exchange(true)) {
+    const std::lock_guard<std::mutex> lock(m_saveAtEndMutex);
+    if (!m_savedAtEnd) {
+        m_savedAtEnd = true;
         Save();
     }
 }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "lamps/keyboard_led.h"
@@ -40,6 +41,8 @@ class Program : public CommandHost {
     // the process before any stop.
     void Save();
     // The stop's save, once: also from any thread, as the display goes away.
+    // A second caller returns once the first one's save is done, so that it
+    // may end the process.
     void SaveAtEnd();
 
     TrayCommands& Commands() { return m_commands; }
@@ -68,6 +71,7 @@ class Program : public CommandHost {
     SteadyLampClock m_clock;
     std::optional<LampLoop> m_loop;
     std::atomic<bool> m_loaded{false};
-    std::atomic<bool> m_savedAtEnd{false};
+    std::mutex m_saveAtEndMutex;
+    bool m_savedAtEnd = false;
     bool m_stopping = false;
 };
