@@ -37,7 +37,7 @@ class SteppingTraffic final : public TrafficSource {
 class SystemTotals final : public TrafficSource {
   public:
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
-        return QueryTrafficTotals(received, sent);
+        return QueryTrafficTotals({}, received, sent);
     }
 };
 

@@ -12,7 +12,7 @@ void BM_QueryTrafficTotals(benchmark::State& state) {
     std::uint32_t received = 0;
     std::uint32_t sent = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(QueryTrafficTotals(received, sent));
+        benchmark::DoNotOptimize(QueryTrafficTotals({}, received, sent));
     }
     double interfaces = 0;
     if (struct if_nameindex* names = if_nameindex()) {

@@ -24,6 +24,15 @@
 #define IDC_WEB_PAGE 1007
 #define IDC_ABOUT_TEXT 1009
 
+/* The dialog manager's OK and Cancel buttons, as windows.h numbers them, for
+   the Qt dialogs too */
+#ifndef IDOK
+#define IDOK 1
+#endif
+#ifndef IDCANCEL
+#define IDCANCEL 2
+#endif
+
 /* Settings dialog; Cancel is IDCANCEL (2), OK is not IDOK */
 #define IDC_SETTINGS_OK 1010
 #define IDC_RECEIVE_CHECK 1012

@@ -3,22 +3,58 @@
 #include "app/display_loss_x11.h"
 
 #include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/program.h"
 
 namespace {
 
-void (*endProgram)() = nullptr;
+std::atomic<Program*> runningProgram{nullptr};
 
-int OnIOError(Display* /*display*/) {
-    if (endProgram != nullptr) {
-        endProgram();
+// The display has gone (the X server ended with the session). The lock keys
+// went with it, and the objects' destructors would only meet the dead
+// connection again: keep the settings and end at once.
+[[noreturn]] void EndWithoutDisplay() {
+    static std::atomic<bool> ending{false};
+    if (ending.exchange(true)) {
+        // Another thread met the loss first and ends the process once it has
+        // saved: ending here as well would cut its save short.
+        for (;;) {
+            pause();
+        }
     }
-    // Xlib exits when this returns.
-    return 0;
+    if (Program* program = runningProgram.load()) {
+        program->SaveAtEnd();
+    }
+    std::fflush(nullptr);
+    _exit(1);
+}
+
+// Xlib exits when this returns; it never does.
+int OnIOError(Display* /*display*/) {
+    EndWithoutDisplay();
+}
+
+void OnExitWhileRunning() {
+    if (runningProgram.load() != nullptr) {
+        EndWithoutDisplay();
+    }
 }
 
 }  // namespace
 
-void SetDisplayLossHandler(void (*end)()) {
-    endProgram = end;
+void SetDisplayLossHandler() {
     XSetIOErrorHandler(OnIOError);
+}
+
+void SetRunningProgram(Program* program) {
+    // Registered once a program, and so the process-wide objects, exist: exit()
+    // runs it before their destructors.
+    static const int registered = std::atexit(OnExitWhileRunning);
+    static_cast<void>(registered);
+    runningProgram = program;
 }

@@ -1,4 +1,6 @@
-// The hidden host dialog: start-up in order, the tray menu's commands, the orderly stop.
+// The Windows build's shell: the hidden host dialog around the program, its
+// instance mutex, Windows Sockets, and the messages that reach the commands
+// and the one stop.
 #include "app/host_window_win.h"
 
 #include <winsock2.h>
@@ -8,6 +10,7 @@
 #include <utility>
 
 #include "app/program.h"
+#include "lamps/lock_keys_win.h"
 #include "lamps/tray_lamp_win.h"
 #include "resource.h"
 #include "ui/dialogs_win.h"
@@ -16,25 +19,30 @@ namespace {
 
 constexpr wchar_t kInstanceMutexName[] = L"Velumin for Windows";
 
-// What differs on Windows: the Win32 dialogs, the mutex, the shell's icon, EndDialog.
-class WinShell final : public Shell {
+// Made before the lamps, and so destroyed after them.
+LockKeyDriver& LockKeys() {
+    static WinLockKeyDriver driver;
+    return driver;
+}
+
+// What the Windows build adds to the program: the Win32 dialogs, the named
+// mutex, the shell's tray icon, the host dialog's end.
+class WinProgram final : public Program {
   public:
-    explicit WinShell(HICON icon) : m_icon(icon) {}
+    explicit WinProgram(HICON icon) : Program(LockKeys()), m_icon(icon) {}
 
     bool ShowSettings(SettingsForm& form) override { return ShowSettingsDialog(m_window, form); }
     void ShowAbout(const std::string& aboutText, const std::string& pageUrl) override {
         ShowAboutDialog(m_window, aboutText, pageUrl);
     }
     bool Ask(const std::string& question) override { return AskYesNo(m_window, question); }
-    bool StopWorker() override { return m_program.StopWorker(); }
+
+    INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
     void ReleaseInstanceLock() override {
         if (m_instanceMutex != nullptr) {
             CloseHandle(std::exchange(m_instanceMutex, nullptr));
-        }
-    }
-    void RemoveTrayIcon() override {
-        if (m_tray) {
-            m_tray->Remove();
         }
     }
     void EndHost() override {
@@ -42,44 +50,40 @@ class WinShell final : public Shell {
         EndOpenDialogs();
         EndDialog(m_window, IDOK);
     }
-
-    INT_PTR HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-  private:
     void OnInitDialog(HWND window);
 
     HICON m_icon;
     HWND m_window = nullptr;
     HANDLE m_instanceMutex = nullptr;
     std::optional<WinTrayLamp> m_tray;
-    Program m_program{*this};
 };
 
-void WinShell::OnInitDialog(HWND window) {
+void WinProgram::OnInitDialog(HWND window) {
     m_window = window;
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
 
     m_instanceMutex = CreateMutexW(nullptr, TRUE, kInstanceMutexName);
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        // Another instance runs: end silently, touching neither settings, tray, port nor worker.
-        EndDialog(window, IDOK);
+        // Another instance runs: end at once. Nothing was started, so the stop
+        // touches neither settings, tray, port nor worker.
+        Stop();
         return;
     }
 
     WSADATA data;
     WSAStartup(MAKEWORD(2, 2), &data);
-    m_program.Start(m_tray.emplace(window));
+    Start(m_tray.emplace(window));
 
     SetWindowLongPtrW(window, GWL_EXSTYLE,
                       GetWindowLongPtrW(window, GWL_EXSTYLE) & ~LONG_PTR{WS_EX_APPWINDOW});
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_HIDEWINDOW);
 }
 
-INT_PTR WinShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR WinProgram::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TRAYNOTIFY) {
         if (LOWORD(lParam) == WM_RBUTTONUP) {
-            ShowTrayMenu(window, m_program.Commands().KeyboardLedChecked());
+            ShowTrayMenu(window, Commands().KeyboardLedChecked());
         }
         return TRUE;
     }
@@ -99,23 +103,21 @@ INT_PTR WinShell::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
             return FALSE;
         case WM_COMMAND:
             // Any id that names no command (IDOK and IDCANCEL among them) is ignored.
-            m_program.Commands().OnCommand(LOWORD(wParam));
+            Commands().OnCommand(LOWORD(wParam));
             return TRUE;
         case WM_CLOSE:
             // Any other way to end the program stops it as Exit does, without the question.
-            m_program.Commands().OrderlyStop();
+            Stop();
             return TRUE;
         case WM_ENDSESSION:
+            // The system may end the process as soon as this returns: the stop has saved by then.
             if (wParam != FALSE) {
-                // The system may end the process as soon as this returns: save now.
-                m_program.Commands().OrderlyStop();
-                m_program.SaveAtEnd();
+                Stop();
             }
             return TRUE;
         case WM_DESTROY:
-            // Only the first instance started Windows Sockets and has settings to keep.
+            // Only the first instance started Windows Sockets.
             if (m_tray) {
-                m_program.SaveAtEnd();
                 WSACleanup();
             }
             return FALSE;
@@ -146,19 +148,17 @@ INT_PTR CALLBACK HostDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
         SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
         hostWindow = window;
     }
-    auto* shell = reinterpret_cast<WinShell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return shell != nullptr ? shell->HandleMessage(window, message, wParam, lParam) : FALSE;
+    auto* program = reinterpret_cast<WinProgram*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return program != nullptr ? program->HandleMessage(window, message, wParam, lParam) : FALSE;
 }
 
 }  // namespace
 
 void RunHostWindow(HINSTANCE instance) {
-    WinShell shell(LoadIconW(instance, MAKEINTRESOURCEW(IDI_VELUMIN)));
+    WinProgram program(LoadIconW(instance, MAKEINTRESOURCEW(IDI_VELUMIN)));
     HHOOK keyFilter = SetWindowsHookExW(WH_MSGFILTER, HostKeyFilter, nullptr, GetCurrentThreadId());
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_HOST), nullptr, HostDialogProc,
-                    reinterpret_cast<LPARAM>(&shell));
+                    reinterpret_cast<LPARAM>(&program));
     UnhookWindowsHookEx(keyFilter);
     hostWindow = nullptr;
-    // A second instance never took the mutex it opened.
-    shell.ReleaseInstanceLock();
 }

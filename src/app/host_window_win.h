@@ -1,5 +1,5 @@
-// The hidden host window of the Windows build: owns the tray icon, answers its
-// menu, and frames start-up and shutdown.
+// The hidden host window of the Windows build: the program with its tray icon
+// and menu, from start-up to the stop.
 #pragma once
 
 #include <windows.h>

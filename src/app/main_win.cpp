@@ -1,5 +1,5 @@
 // Entry point of Velumin.exe. The process-wide lamp objects (program.cpp) are
-// statics: constructed before WinMain runs and destroyed after it returns.
+// statics: made as the program is, and destroyed after WinMain returns.
 #include <windows.h>
 // windows.h first: commctrl.h relies on it.
 #include <commctrl.h>

@@ -1,38 +1,23 @@
-// The program object: the process-wide objects and the wiring between them,
-// the same for both builds. Each build's shell (the Windows host window, the
-// Qt main) owns one Program and drives its start-up and end.
+// The program object, the same for both builds: the process-wide objects, the
+// start-up, and the one stop that every way out takes. Each build's shell
+// derives from it (QtProgram in app/main_linux.cpp, WinProgram in
+// app/host_window_win.cpp) and adds its windows, its instance lock, its tray
+// icon and the end of its event loop.
 #pragma once
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "lamps/keyboard_led.h"
-#include "lamps/serial_port.h"
+#include "lamps/tray_lamp.h"
 #include "monitor/lamp_thread.h"
-#include "settings/lamp_settings.h"
 #include "settings/settings_store.h"
 #include "ui/commands.h"
-#include "ui/dialog_slots.h"
 
-// The process-wide objects, constructed in this order before anything else runs
-// and destroyed in reverse at process exit: the port is closed first, then
-// NumLock, ScrollLock and CapsLock get back the state they had at start-up.
-extern CKeyboardLed capsLockLed;
-extern CKeyboardLed scrollLockLed;
-extern CKeyboardLed numLockLed;
-extern CSerialPort serialPort;
-// Receive on CapsLock and send on ScrollLock until the settings are loaded.
-extern LampSettingsRecord LampSettings;
-extern std::atomic<int> stopRequest;
-extern DialogSlots dialogBusy;
-
-class Program {
+class Program : public CommandHost {
   public:
-    // shell receives the commands' windows and the orderly stop's steps.
-    explicit Program(Shell& shell);
-    // Stops a worker that is still running, so that it never outlives its loop.
-    ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
@@ -40,26 +25,53 @@ class Program {
     // interfaces' patterns, adds the tray icon, applies the serial lamp and
     // starts the worker.
     void Start(TrayLamp& tray);
-    // The shell's StopWorker step: false when the worker was left behind.
-    bool StopWorker();
-    // Saves the settings; false when the file could not be written, or before
-    // they were loaded (a save then would overwrite the file with defaults).
-    // Any thread.
-    bool Save();
-    // The save at the end, once, and only after a start: a second instance
-    // writes nothing.
+    // The one stop, which each way out enters once: Exit's Yes, a close
+    // request, a signal, the end of the session, and on Windows a second
+    // instance, which started nothing.
+    // In this order it stops the worker, lets another instance start, removes
+    // the tray icon, saves, and ends the event loop; the port and the lock
+    // keys follow as the process ends, with the process-wide objects. A worker
+    // that did not stop in time ends the process here instead, with the port
+    // and the keys given back by hand.
+    void Stop() final;
+    bool Stopping() const final { return m_stopping; }
+
+    // Saves the settings, unless they were never loaded: a save then would
+    // overwrite the file with defaults. For the session's end, which may end
+    // the process before any stop.
+    void Save();
+    // The stop's save, once: also from any thread, as the display goes away.
+    // A second caller returns once the first one's save is done, so that it
+    // may end the process.
     void SaveAtEnd();
 
     TrayCommands& Commands() { return m_commands; }
 
-  private:
-    static const KeyboardLedTable kLamps;
+  protected:
+    // Makes the process-wide objects on lockKeys, which must outlive them.
+    explicit Program(LockKeyDriver& lockKeys);
+    ~Program() override = default;
 
+    // The build's own steps of the stop. Ending the host ends the dialogs
+    // still open as cancelled.
+    virtual void ReleaseInstanceLock() = 0;
+    virtual void EndHost() = 0;
+
+  private:
+    struct ProcessObjects;
+    static ProcessObjects& MakeProcessObjects(LockKeyDriver& lockKeys);
+    [[noreturn]] void EndLeavingWorkerBehind();
+
+    ProcessObjects& m_objects;
+    const KeyboardLedTable m_lamps;
     std::unique_ptr<SettingsStore> m_store;
     TrayCommands m_commands;
+    TrayLamp* m_tray = nullptr;
     std::unique_ptr<TrafficSource> m_traffic;
-    SteadyLampClock m_clock{stopRequest};
+    SteadyLampClock m_clock;
     std::optional<LampLoop> m_loop;
     std::atomic<bool> m_loaded{false};
+    std::mutex m_saveAtEndMutex;
     bool m_savedAtEnd = false;
+    bool m_stopping = false;
 };

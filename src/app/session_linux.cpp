@@ -1,20 +1,20 @@
-// The Qt platform for the session, chosen before Qt would abort on its own.
+// What the desktop session allows: the Qt platform, chosen before Qt would
+// abort on its own, and the lock keys' driver.
 #include "app/session_linux.h"
 
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <unistd.h>
 
 #include <QDir>
-#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QStringList>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "base/file_descriptor_linux.h"
+#include "base/messages_linux.h"
 #include "lamps/lock_keys_x11.h"
-#include "ui/messages_linux.h"
 
 namespace {
 
@@ -58,16 +58,16 @@ bool CompositorReachable(const std::string& path) {
         return false;
     }
     std::memcpy(address.sun_path, path.c_str(), path.size());
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const bool reached =
-        fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0) {
-        close(fd);
-    }
-    return reached;
+    const FileDescriptor client(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return client.IsOpen() &&
+           connect(client.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 }  // namespace
+
+bool WaylandSession() {
+    return !Env("WAYLAND_DISPLAY").empty() || Env("XDG_SESSION_TYPE") == "wayland";
+}
 
 bool ChooseQtPlatform() {
     const std::string requested = Env("QT_QPA_PLATFORM");
@@ -109,16 +109,24 @@ bool ChooseQtPlatform() {
     return true;
 }
 
-void SayWhenKeyboardLampsStayDark() {
-    if (WaylandSession()) {
-        TellUser(
-            "a Wayland session lets no program drive the keyboard's lock keys: the keyboard "
-            "lamps stay dark (the tray icon and the serial lamp still flash)");
+LockKeyDriver& SessionLockKeyDriver() {
+    // Each driver is made once and never destroyed: the lamps give their keys
+    // back during static destruction.
+    if (!WaylandSession()) {
+        static X11LockKeyDriver* const x11 = new X11LockKeyDriver(nullptr);
+        return *x11;
     }
+    // The lock keys of XWayland are not the keyboard's: flipping them would
+    // only change what X programs see.
+    TellUser(
+        "a Wayland session lets no program drive the keyboard's lock keys: the keyboard "
+        "lamps stay dark (the tray icon and the serial lamp still flash)");
+    static NoLockKeys none;
+    return none;
 }
 
 void SayNoTray() {
-    if (QGuiApplication::platformName() == QStringLiteral("wayland")) {
+    if (WaylandSession()) {
         TellUser(
             "the desktop has no system tray (no StatusNotifierItem host): start the program "
             "again once the desktop shows one");

@@ -1,6 +1,12 @@
-// What the desktop session offers the Linux program: which Qt platform can
-// start, and what a Wayland session withholds.
+// What the desktop session allows the Linux program: which Qt platform can
+// start, and which driver may flip the lock keys.
 #pragma once
+
+#include "lamps/keyboard_led.h"
+
+// True in a Wayland session, told the way Qt tells it: WAYLAND_DISPLAY is set
+// or XDG_SESSION_TYPE is wayland.
+bool WaylandSession();
 
 // Before the QApplication: Qt aborts when the only platform it may try cannot
 // start. With an X display to fall back on, a Wayland attempt gets X11 listed
@@ -9,9 +15,11 @@
 // returned.
 bool ChooseQtPlatform();
 
-// In a Wayland session, says once on standard error why the keyboard lamps
-// stay dark.
-void SayWhenKeyboardLampsStayDark();
+// The lock keys' driver for this session, chosen once before the lamps are
+// made: XTest and XKB on the X display, or in a Wayland session a driver that
+// touches nothing, which is said once on standard error. Another driver for
+// Wayland sessions goes in here, tried before the one that touches nothing.
+LockKeyDriver& SessionLockKeyDriver();
 
 // Without a tray at start-up: an XEmbed tray that starts later still gets the
 // icon; under Wayland the icon needs a StatusNotifierItem host from the start.

@@ -9,40 +9,31 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
-
-CInstanceLock::~CInstanceLock() {
-    Release();
-}
+#include <utility>
 
 InstanceLockResult CInstanceLock::Acquire(const std::string& path) {
     Release();
     // Close-on-exec, so that a browser started from the About dialog does not
     // keep the lock after the program has ended. No symlinks: /tmp is shared.
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
+    FileDescriptor file(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!file.IsOpen()) {
         return InstanceLockResult::Unavailable;
     }
     // A file of another user's could be held by them to keep us from starting.
     struct stat info {};
-    if (fstat(fd, &info) != 0 || info.st_uid != geteuid() || !S_ISREG(info.st_mode)) {
-        close(fd);
+    if (fstat(file.get(), &info) != 0 || info.st_uid != geteuid() || !S_ISREG(info.st_mode)) {
         return InstanceLockResult::Unavailable;
     }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        close(fd);
-        return error == EWOULDBLOCK ? InstanceLockResult::HeldElsewhere
+    if (flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK ? InstanceLockResult::HeldElsewhere
                                     : InstanceLockResult::Unavailable;
     }
-    m_fd = fd;
+    m_file = std::move(file);
     return InstanceLockResult::Acquired;
 }
 
 void CInstanceLock::Release() {
-    if (m_fd >= 0) {
-        close(m_fd);
-        m_fd = -1;
-    }
+    m_file.Reset();
 }
 
 std::string InstanceLockPath() {

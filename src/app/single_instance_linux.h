@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "base/file_descriptor_linux.h"
+
 enum class InstanceLockResult {
     Acquired,
     // Another process holds the lock: another instance is running.
@@ -13,19 +15,13 @@ enum class InstanceLockResult {
 
 class CInstanceLock {
   public:
-    CInstanceLock() = default;
-    ~CInstanceLock();
-    CInstanceLock(const CInstanceLock&) = delete;
-    CInstanceLock& operator=(const CInstanceLock&) = delete;
-
     // Takes the lock on the file at path, creating it when needed.
     InstanceLockResult Acquire(const std::string& path);
     // Lets another instance start; harmless when nothing is held.
     void Release();
-    bool Held() const { return m_fd >= 0; }
 
   private:
-    int m_fd = -1;
+    FileDescriptor m_file;
 };
 
 // $XDG_RUNTIME_DIR/Velumin.lock, or the fallback without a runtime directory.

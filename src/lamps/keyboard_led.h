@@ -3,11 +3,36 @@
 
 #include <array>
 
+#include "texts.h"
+
 // Windows virtual-key codes of the three lock keys; the Linux driver maps them
 // to X keysyms.
 inline constexpr int kVirtualKeyCapsLock = 0x14;
 inline constexpr int kVirtualKeyScrollLock = 0x91;
 inline constexpr int kVirtualKeyNumLock = 0x90;
+
+struct LockKey {
+    int virtualKey;
+    const char* name;  // as the Settings dialog lists it
+};
+
+// The three lock keys in the one order that the Settings dialog's lists, the
+// ini values and the lamps' table all follow: 0 CapsLock, 1 ScrollLock, 2 NumLock.
+inline constexpr std::array<LockKey, 3> kLockKeys{{
+    {kVirtualKeyCapsLock, TEXT_KEY_CAPS},
+    {kVirtualKeyScrollLock, TEXT_KEY_SCROLL},
+    {kVirtualKeyNumLock, TEXT_KEY_NUM},
+}};
+
+// The key's place in kLockKeys; -1 for any other key.
+constexpr int LockKeyIndex(int virtualKey) {
+    for (std::size_t i = 0; i < kLockKeys.size(); ++i) {
+        if (kLockKeys[i].virtualKey == virtualKey) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
 
 // Reads and flips one lock key of the system's keyboard.
 class LockKeyDriver {
@@ -20,8 +45,14 @@ class LockKeyDriver {
     virtual void ToggleLock(int virtualKey) = 0;
 };
 
-// The platform's driver (_win: GetKeyState and SendInput; _x11: XTest and XKB).
-LockKeyDriver& SystemLockKeyDriver();
+// The keys of a session where no program may drive them: every lock reads
+// as off and nothing flips, so the keyboard lamps stay dark. The platforms'
+// drivers are lock_keys_win and lock_keys_x11; the program chooses one.
+class NoLockKeys final : public LockKeyDriver {
+  public:
+    int GetLockState(int /*virtualKey*/) override { return 0; }
+    void ToggleLock(int /*virtualKey*/) override {}
+};
 
 class CKeyboardLed {
   public:
@@ -44,9 +75,8 @@ class CKeyboardLed {
     LockKeyDriver& m_driver;
 };
 
-// The three lamps by index, in the order of the dialog's lists and of the ini
-// values: 0 CapsLock, 1 ScrollLock, 2 NumLock.
-using KeyboardLedTable = std::array<CKeyboardLed*, 3>;
+// The three lamps by index, in the order of kLockKeys.
+using KeyboardLedTable = std::array<CKeyboardLed*, kLockKeys.size()>;
 
 // The lamp at index; nullptr for any other index, and the caller keeps its lamp.
 CKeyboardLed* KeyboardLedFromIndex(const KeyboardLedTable& lamps, int index);

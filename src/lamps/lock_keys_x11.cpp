@@ -10,33 +10,32 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iterator>
-#include <string_view>
 
 namespace {
 
-struct LockKey {
+// The X names of each lock key: its keysym and its indicator.
+struct X11Key {
     int virtualKey;
     KeySym keysym;
     const char* indicator;
 };
 
-constexpr LockKey kLockKeys[] = {
+constexpr X11Key kX11Keys[] = {
     {kVirtualKeyCapsLock, XK_Caps_Lock, "Caps Lock"},
     {kVirtualKeyScrollLock, XK_Scroll_Lock, "Scroll Lock"},
     {kVirtualKeyNumLock, XK_Num_Lock, "Num Lock"},
 };
 
-const LockKey* FindLockKey(int virtualKey) {
+const X11Key* FindX11Key(int virtualKey) {
     const auto* found =
-        std::find_if(std::begin(kLockKeys), std::end(kLockKeys),
-                     [virtualKey](const LockKey& key) { return key.virtualKey == virtualKey; });
-    return found == std::end(kLockKeys) ? nullptr : found;
+        std::find_if(std::begin(kX11Keys), std::end(kX11Keys),
+                     [virtualKey](const X11Key& key) { return key.virtualKey == virtualKey; });
+    return found == std::end(kX11Keys) ? nullptr : found;
 }
 
 // The modifiers the keymap binds to the key; pressing it locks them.
-unsigned int LockModifiers(Display* display, const LockKey& key) {
+unsigned int LockModifiers(Display* display, const X11Key& key) {
     if (XKeysymToKeycode(display, key.keysym) == 0) {
         return 0;
     }
@@ -44,7 +43,7 @@ unsigned int LockModifiers(Display* display, const LockKey& key) {
 }
 
 // The indicator's state; false when the display has no indicator of that name.
-bool ReadIndicator(Display* display, const LockKey& key, Atom& name, Bool& on) {
+bool ReadIndicator(Display* display, const X11Key& key, Atom& name, Bool& on) {
     name = XInternAtom(display, key.indicator, True);
     int index = 0;
     on = False;
@@ -52,21 +51,7 @@ bool ReadIndicator(Display* display, const LockKey& key, Atom& name, Bool& on) {
            XkbGetNamedIndicator(display, name, &index, &on, nullptr, nullptr) == True;
 }
 
-// Flips nothing and reads every lock as off.
-class NoLockKeyDriver final : public LockKeyDriver {
-  public:
-    int GetLockState(int /*virtualKey*/) override { return 0; }
-    void ToggleLock(int /*virtualKey*/) override {}
-};
-
 }  // namespace
-
-bool WaylandSession() {
-    const char* display = std::getenv("WAYLAND_DISPLAY");
-    const char* type = std::getenv("XDG_SESSION_TYPE");
-    return (display != nullptr && *display != '\0') ||
-           (type != nullptr && std::string_view(type) == "wayland");
-}
 
 X11LockKeyDriver::X11LockKeyDriver(const char* displayName) {
     int errorBase = 0;
@@ -116,7 +101,7 @@ void X11LockKeyDriver::TakeKeymapChanges() {
 
 int X11LockKeyDriver::GetLockState(int virtualKey) {
     const std::lock_guard<std::mutex> hold(m_mutex);
-    const LockKey* key = FindLockKey(virtualKey);
+    const X11Key* key = FindX11Key(virtualKey);
     if (!IsConnected() || key == nullptr) {
         return 0;
     }
@@ -136,7 +121,7 @@ int X11LockKeyDriver::GetLockState(int virtualKey) {
 
 void X11LockKeyDriver::ToggleLock(int virtualKey) {
     const std::lock_guard<std::mutex> hold(m_mutex);
-    const LockKey* key = FindLockKey(virtualKey);
+    const X11Key* key = FindX11Key(virtualKey);
     if (!IsConnected() || key == nullptr) {
         return;
     }
@@ -156,15 +141,4 @@ void X11LockKeyDriver::ToggleLock(int virtualKey) {
     // The server handles a request before answering a later one, so after this
     // round trip the next read already sees the flip.
     XSync(m_display, False);
-}
-
-LockKeyDriver& SystemLockKeyDriver() {
-    // Made on first use, as the first lamp is constructed, and never destroyed:
-    // the lamps restore their keys during static destruction. The lock keys of
-    // XWayland are not the keyboard's: flipping them would only change what X
-    // programs see, so a Wayland session gets a driver that touches nothing.
-    static LockKeyDriver* const driver = WaylandSession()
-                                             ? static_cast<LockKeyDriver*>(new NoLockKeyDriver)
-                                             : new X11LockKeyDriver(nullptr);
-    return *driver;
 }

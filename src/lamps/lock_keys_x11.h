@@ -7,14 +7,10 @@
 
 struct _XDisplay;
 
-// True in a Wayland session, told the way Qt tells it: WAYLAND_DISPLAY is set
-// or XDG_SESSION_TYPE is wayland. No lock key can be driven there.
-bool WaylandSession();
-
 class X11LockKeyDriver final : public LockKeyDriver {
   public:
-    // Opens a connection of its own to displayName (nullptr: $DISPLAY), since the
-    // lamps exist before any toolkit. Without a display that offers XKB and
+    // Opens a connection of its own to displayName (nullptr: $DISPLAY), which
+    // the lamps share with no toolkit. Without a display that offers XKB and
     // XTest, every operation does nothing.
     explicit X11LockKeyDriver(const char* displayName);
     ~X11LockKeyDriver() override;

@@ -1,23 +1,5 @@
-// The serial lamp's port and the rule that turns a line's phase into a line level.
+// The serial lamp's port: opened, driven and closed under one lock.
 #include "lamps/serial_port.h"
-
-#include "settings/lamp_settings.h"
-
-const int lineLevelTable[8] = {
-    kClrDtr,  // DTR idle, normal
-    kSetDtr,  // DTR idle, inverted
-    kSetDtr,  // DTR active, normal
-    kClrDtr,  // DTR active, inverted
-    kClrRts,  // RTS idle, normal
-    kSetRts,  // RTS idle, inverted
-    kSetRts,  // RTS active, normal
-    kClrRts,  // RTS active, inverted
-};
-
-int LineLevelCode(int base, int ledInversion) {
-    // The ini file may hold anything here; only 1 inverts.
-    return lineLevelTable[base + (ledInversion == 1 ? 1 : 0)];
-}
 
 CSerialPort::CSerialPort(SerialLineDriver& driver) : m_driver(driver) {}
 
@@ -25,7 +7,7 @@ CSerialPort::~CSerialPort() {
     Close();
 }
 
-bool CSerialPort::Reopen(int portNumber, int dtrIdleCode, int rtsIdleCode) {
+bool CSerialPort::Reopen(int portNumber, LineLevel dtrIdle, LineLevel rtsIdle) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     CloseLocked();
     if (portNumber == 0) {
@@ -36,8 +18,8 @@ bool CSerialPort::Reopen(int portNumber, int dtrIdleCode, int rtsIdleCode) {
         return false;
     }
     m_handle = handle;
-    m_driver.DriveLine(handle, dtrIdleCode);
-    m_driver.DriveLine(handle, rtsIdleCode);
+    m_driver.DriveLine(handle, dtrIdle);
+    m_driver.DriveLine(handle, rtsIdle);
     return true;
 }
 
@@ -55,23 +37,10 @@ void CSerialPort::CloseLocked() {
     }
 }
 
-void CSerialPort::DriveLine(int code) {
+void CSerialPort::DriveLine(LineLevel level) {
     const std::lock_guard<std::mutex> lock(m_mutex);
     const SerialHandle handle = m_handle;
     if (handle != 0) {
-        m_driver.DriveLine(handle, code);
+        m_driver.DriveLine(handle, level);
     }
-}
-
-void ApplySerialLamp(CSerialPort& port, const LampSettingsRecord& settings) {
-    const int portNumber = IsOn(settings.useSerialLed) ? settings.serialPortNum.load() : 0;
-    const int inversion = settings.ledInversion;
-    port.Reopen(portNumber, LineLevelCode(kDtrIdle, inversion), LineLevelCode(kRtsIdle, inversion));
-}
-
-void DriveSerialLamp(CSerialPort& port, const LampSettingsRecord& settings, int base) {
-    if (!IsOn(settings.useSerialLed)) {
-        return;
-    }
-    port.DriveLine(LineLevelCode(base, settings.ledInversion));
 }

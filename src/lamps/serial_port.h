@@ -6,28 +6,23 @@
 #include <mutex>
 #include <string>
 
-struct LampSettingsRecord;
-
 // The platform's open port, as an opaque value; 0 means closed.
 using SerialHandle = std::intptr_t;
 
-// Line codes, with the values of the Windows EscapeCommFunction codes.
-inline constexpr int kSetRts = 3;
-inline constexpr int kClrRts = 4;
-inline constexpr int kSetDtr = 5;
-inline constexpr int kClrDtr = 6;
+enum class ModemLine : std::uint8_t { Dtr, Rts };
 
-// Bases into lineLevelTable; ledInversion (0 or 1) is added to them.
-inline constexpr int kDtrIdle = 0;
-inline constexpr int kDtrActive = 2;
-inline constexpr int kRtsIdle = 4;
-inline constexpr int kRtsActive = 6;
+// One modem line at one level: raised (asserted) or cleared.
+struct LineLevel {
+    ModemLine line;
+    bool raised;
 
-extern const int lineLevelTable[8];
+    bool operator==(const LineLevel&) const = default;
+};
 
-// The table entry for a line and phase. An inversion other than 0 or 1 counts
-// as 0, so a lookup never leaves the table.
-int LineLevelCode(int base, int ledInversion);
+inline constexpr LineLevel kSetDtr{ModemLine::Dtr, true};
+inline constexpr LineLevel kClrDtr{ModemLine::Dtr, false};
+inline constexpr LineLevel kSetRts{ModemLine::Rts, true};
+inline constexpr LineLevel kClrRts{ModemLine::Rts, false};
 
 // Ports 1 to kSerialPortCount, as the Settings dialog lists them.
 inline constexpr int kSerialPortCount = 20;
@@ -40,8 +35,8 @@ class SerialLineDriver {
     // one stop bit; 0 when the device is missing, busy or not allowed.
     virtual SerialHandle OpenPort(int portNumber) = 0;
     virtual void ClosePort(SerialHandle handle) = 0;
-    // Asserts or clears one line; code is one of kSetRts..kClrDtr.
-    virtual void DriveLine(SerialHandle handle, int code) = 0;
+    // Raises or clears one line.
+    virtual void DriveLine(SerialHandle handle, LineLevel level) = 0;
 };
 
 // The platform's driver (_win: COM ports; _linux: termios on a fixed device list).
@@ -61,16 +56,15 @@ class CSerialPort {
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Closes the port, opens port n (none for 0) and drives DTR then RTS with
-    // the given idle codes, all under the lock. True when the port is open.
-    bool Reopen(int portNumber, int dtrIdleCode, int rtsIdleCode);
+    // Closes the port, opens port n (none for 0) and drives DTR then RTS to
+    // the given idle levels, all under the lock. True when the port is open.
+    bool Reopen(int portNumber, LineLevel dtrIdle, LineLevel rtsIdle);
     // The close at the end. A worker ended by force in the middle of a drive
     // holds the lock for good; the handle is then left to the system.
     void Close();
-    bool IsOpen() const { return m_handle != 0; }
 
     // Drives one line if the port is open.
-    void DriveLine(int code);
+    void DriveLine(LineLevel level);
 
   private:
     void CloseLocked();
@@ -79,11 +73,3 @@ class CSerialPort {
     std::atomic<SerialHandle> m_handle{0};
     std::mutex m_mutex;
 };
-
-// Closes the port, reopens it when the settings ask for the serial lamp, and
-// drives DTR then RTS to their idle levels.
-void ApplySerialLamp(CSerialPort& port, const LampSettingsRecord& settings);
-
-// The worker's drive: when useSerialLed is 1 and the port is open, the table
-// entry of base plus the current inversion, read afresh.
-void DriveSerialLamp(CSerialPort& port, const LampSettingsRecord& settings, int base);

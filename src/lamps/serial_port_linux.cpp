@@ -14,7 +14,8 @@
 #include <system_error>
 #include <vector>
 
-#include "ui/messages_linux.h"
+#include "base/file_descriptor_linux.h"
+#include "base/messages_linux.h"
 
 namespace {
 
@@ -72,29 +73,9 @@ class LinuxSerialLineDriver final : public SerialLineDriver {
 
     void ClosePort(SerialHandle handle) override { CloseSerialDevice(handle); }
 
-    void DriveLine(SerialHandle handle, int code) override {
-        const int fd = SerialDeviceFd(handle);
-        int bits = 0;
-        switch (code) {
-            case kSetDtr:
-                bits = TIOCM_DTR;
-                ioctl(fd, TIOCMBIS, &bits);
-                break;
-            case kClrDtr:
-                bits = TIOCM_DTR;
-                ioctl(fd, TIOCMBIC, &bits);
-                break;
-            case kSetRts:
-                bits = TIOCM_RTS;
-                ioctl(fd, TIOCMBIS, &bits);
-                break;
-            case kClrRts:
-                bits = TIOCM_RTS;
-                ioctl(fd, TIOCMBIC, &bits);
-                break;
-            default:
-                break;
-        }
+    void DriveLine(SerialHandle handle, LineLevel level) override {
+        int bits = level.line == ModemLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+        ioctl(SerialDeviceFd(handle), level.raised ? TIOCMBIS : TIOCMBIC, &bits);
     }
 };
 
@@ -102,8 +83,8 @@ class LinuxSerialLineDriver final : public SerialLineDriver {
 
 SerialHandle OpenSerialDevice(const char* path) {
     // Non-blocking, or a port without carrier would hang the open.
-    const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    FileDescriptor device(open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!device.IsOpen()) {
         const int error = errno;
         std::string reason = std::generic_category().message(error);
         if (error == EACCES || error == EPERM) {
@@ -112,21 +93,19 @@ SerialHandle OpenSerialDevice(const char* path) {
         TellWhyNotOpened(path, reason);
         return 0;
     }
-    if (isatty(fd) == 0) {
-        close(fd);
+    if (isatty(device.get()) == 0) {
         TellWhyNotOpened(path, "not a serial device");
         return 0;
     }
     // flock also keeps out root, which TIOCEXCL lets through, and another
     // instance that has the device open already.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
+    if (flock(device.get(), LOCK_EX | LOCK_NB) != 0) {
         TellWhyNotOpened(path, "another program is using it");
         return 0;
     }
-    ioctl(fd, TIOCEXCL);
-    SetLampLineParameters(fd);
-    return HandleOf(fd);
+    ioctl(device.get(), TIOCEXCL);
+    SetLampLineParameters(device.get());
+    return HandleOf(device.Release());
 }
 
 void CloseSerialDevice(SerialHandle handle) {

@@ -39,8 +39,10 @@ class WinSerialLineDriver final : public SerialLineDriver {
 
     void ClosePort(SerialHandle handle) override { CloseHandle(ToWin(handle)); }
 
-    void DriveLine(SerialHandle handle, int code) override {
-        EscapeCommFunction(ToWin(handle), static_cast<DWORD>(code));
+    void DriveLine(SerialHandle handle, LineLevel level) override {
+        const DWORD code = level.line == ModemLine::Dtr ? (level.raised ? SETDTR : CLRDTR)
+                                                        : (level.raised ? SETRTS : CLRRTS);
+        EscapeCommFunction(ToWin(handle), code);
     }
 };
 

@@ -3,18 +3,11 @@
 
 #include <algorithm>
 
+#include "base/text.h"
+
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && blank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
+constexpr std::string_view kBlanks = " \t";
 
 // The position after the character that starts at i, so that '?' never splits
 // a multi-byte character of a non-ASCII name.
@@ -26,32 +19,8 @@ std::size_t NextCharacter(std::string_view text, std::size_t i) {
     return i;
 }
 
-bool MatchesAny(const std::vector<std::string>& patterns, std::string_view name) {
-    return std::any_of(patterns.begin(), patterns.end(),
-                       [name](const std::string& pattern) { return GlobMatches(pattern, name); });
-}
-
-}  // namespace
-
-InterfaceFilter::InterfaceFilter(std::string_view patterns) {
-    while (!patterns.empty()) {
-        const std::size_t comma = std::min(patterns.find(','), patterns.size());
-        std::string_view pattern = TrimBlanks(patterns.substr(0, comma));
-        patterns.remove_prefix(std::min(comma + 1, patterns.size()));
-        const bool excluding = !pattern.empty() && pattern.front() == '!';
-        if (excluding) {
-            pattern = TrimBlanks(pattern.substr(1));
-        }
-        if (!pattern.empty()) {
-            (excluding ? m_exclude : m_include).emplace_back(pattern);
-        }
-    }
-}
-
-bool InterfaceFilter::Counts(std::string_view name) const {
-    return (m_include.empty() || MatchesAny(m_include, name)) && !MatchesAny(m_exclude, name);
-}
-
+// The whole name against one pattern: '*' any run of characters, '?' one
+// character (a whole UTF-8 sequence), anything else itself, byte for byte.
 bool GlobMatches(std::string_view pattern, std::string_view name) {
     std::size_t p = 0;
     std::size_t n = 0;
@@ -81,4 +50,30 @@ bool GlobMatches(std::string_view pattern, std::string_view name) {
         ++p;
     }
     return p == pattern.size();
+}
+
+bool MatchesAny(const std::vector<std::string>& patterns, std::string_view name) {
+    return std::any_of(patterns.begin(), patterns.end(),
+                       [name](const std::string& pattern) { return GlobMatches(pattern, name); });
+}
+
+}  // namespace
+
+InterfaceFilter::InterfaceFilter(std::string_view patterns) {
+    while (!patterns.empty()) {
+        const std::size_t comma = std::min(patterns.find(','), patterns.size());
+        std::string_view pattern = Trim(patterns.substr(0, comma), kBlanks);
+        patterns.remove_prefix(std::min(comma + 1, patterns.size()));
+        const bool excluding = !pattern.empty() && pattern.front() == '!';
+        if (excluding) {
+            pattern = Trim(pattern.substr(1), kBlanks);
+        }
+        if (!pattern.empty()) {
+            (excluding ? m_exclude : m_include).emplace_back(pattern);
+        }
+    }
+}
+
+bool InterfaceFilter::Counts(std::string_view name) const {
+    return (m_include.empty() || MatchesAny(m_include, name)) && !MatchesAny(m_exclude, name);
 }

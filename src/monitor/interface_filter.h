@@ -26,7 +26,3 @@ class InterfaceFilter {
     std::vector<std::string> m_include;
     std::vector<std::string> m_exclude;
 };
-
-// The whole name against one pattern: '*' any run of characters, '?' one
-// character (a whole UTF-8 sequence), anything else itself, byte for byte.
-bool GlobMatches(std::string_view pattern, std::string_view name);

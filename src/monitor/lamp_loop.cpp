@@ -100,8 +100,8 @@ int RunLampLoop(LampLoop& loop) {
     return 0;
 }
 
-std::uint32_t LampThreadProc(void* parameter) {
-    return static_cast<std::uint32_t>(RunLampLoop(*static_cast<LampLoop*>(parameter)));
+int LampThreadProc(LampLoop* loop) {
+    return RunLampLoop(*loop);
 }
 
 bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds) {
@@ -116,4 +116,33 @@ bool RequestLampLoopStop(LampLoop& loop, std::uint32_t timeoutMilliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+const LineLevel lineLevelTable[8] = {
+    kClrDtr,  // DTR idle, normal
+    kSetDtr,  // DTR idle, inverted
+    kSetDtr,  // DTR active, normal
+    kClrDtr,  // DTR active, inverted
+    kClrRts,  // RTS idle, normal
+    kSetRts,  // RTS idle, inverted
+    kSetRts,  // RTS active, normal
+    kClrRts,  // RTS active, inverted
+};
+
+LineLevel LineLevelAt(int base, int ledInversion) {
+    // The ini file may hold anything here; only 1 inverts.
+    return lineLevelTable[base + (ledInversion == 1 ? 1 : 0)];
+}
+
+void ApplySerialLamp(CSerialPort& port, const LampSettingsRecord& settings) {
+    const int portNumber = IsOn(settings.useSerialLed) ? settings.serialPortNum.load() : 0;
+    const int inversion = settings.ledInversion;
+    port.Reopen(portNumber, LineLevelAt(kDtrIdle, inversion), LineLevelAt(kRtsIdle, inversion));
+}
+
+void DriveSerialLamp(CSerialPort& port, const LampSettingsRecord& settings, int base) {
+    if (!IsOn(settings.useSerialLed)) {
+        return;
+    }
+    port.DriveLine(LineLevelAt(base, settings.ledInversion));
 }

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "monitor/lamp_loop.h"
 
@@ -21,9 +22,12 @@ class SteadyLampClock final : public LampClock {
     void Wake() override;
 
   private:
+    // What a platform needs besides the stop request to end a wait early; Linux
+    // waits on the request itself and needs nothing.
+    struct Waker;
+
     std::atomic<int>& m_stopRequest;
-    // Windows: the event that Wake sets.
-    void* m_event = nullptr;
+    std::unique_ptr<Waker> m_waker;
 };
 
 // Starts the worker on loop. Called once, after the settings, the tray icon and

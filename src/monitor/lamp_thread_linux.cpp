@@ -24,6 +24,8 @@ int* FutexWord(std::atomic<int>& stopRequest) {
 
 }  // namespace
 
+struct SteadyLampClock::Waker {};
+
 SteadyLampClock::SteadyLampClock(std::atomic<int>& stopRequest) : m_stopRequest(stopRequest) {}
 
 SteadyLampClock::~SteadyLampClock() = default;

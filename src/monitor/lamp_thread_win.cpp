@@ -12,20 +12,30 @@ namespace {
 HANDLE workerThread = nullptr;
 
 DWORD WINAPI WorkerEntry(LPVOID parameter) {
-    return LampThreadProc(parameter);
+    return static_cast<DWORD>(LampThreadProc(static_cast<LampLoop*>(parameter)));
 }
 
 }  // namespace
 
-// Auto-reset: a Wake with no wait in progress ends the next one instead.
-SteadyLampClock::SteadyLampClock(std::atomic<int>& stopRequest)
-    : m_stopRequest(stopRequest), m_event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-
-SteadyLampClock::~SteadyLampClock() {
-    if (m_event != nullptr) {
-        CloseHandle(m_event);
+// The event that Wake sets. Auto-reset: a Wake with no wait in progress ends
+// the next one instead.
+struct SteadyLampClock::Waker {
+    Waker() : event(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    ~Waker() {
+        if (event != nullptr) {
+            CloseHandle(event);
+        }
     }
-}
+    Waker(const Waker&) = delete;
+    Waker& operator=(const Waker&) = delete;
+
+    HANDLE event;
+};
+
+SteadyLampClock::SteadyLampClock(std::atomic<int>& stopRequest)
+    : m_stopRequest(stopRequest), m_waker(std::make_unique<Waker>()) {}
+
+SteadyLampClock::~SteadyLampClock() = default;
 
 void SteadyLampClock::Sleep(std::uint32_t milliseconds) {
     // The deadline on the precise clock: the tick count moves in steps of up to
@@ -38,13 +48,14 @@ void SteadyLampClock::Sleep(std::uint32_t milliseconds) {
          m_stopRequest.load() != 1 && now < deadline; now = steady_clock::now()) {
         // Rounded up: a wait of 0 would spin until the deadline.
         WaitForSingleObject(
-            m_event, static_cast<DWORD>(
-                         std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
+            m_waker->event,
+            static_cast<DWORD>(
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count()));
     }
 }
 
 void SteadyLampClock::Wake() {
-    SetEvent(m_event);
+    SetEvent(m_waker->event);
 }
 
 void StartLampThread(LampLoop& loop) {

@@ -32,11 +32,6 @@ bool SumTrafficTotals(bool tableRead, std::span<const InterfaceCounters> rows,
 bool QueryTrafficTotals(const InterfaceFilter& filter, std::uint32_t& received,
                         std::uint32_t& sent);
 
-// Every interface.
-inline bool QueryTrafficTotals(std::uint32_t& received, std::uint32_t& sent) {
-    return QueryTrafficTotals(InterfaceFilter{}, received, sent);
-}
-
 // This platform's filter for the Interfaces setting: Linux matches the
 // kernel's names as written, Windows matches the aliases ignoring case.
 InterfaceFilter MakeInterfaceFilter(std::string_view patterns);

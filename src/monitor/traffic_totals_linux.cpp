@@ -6,12 +6,13 @@
 #include <linux/rtnetlink.h>
 #include <sys/socket.h>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
+
+#include "base/file_descriptor_linux.h"
 
 namespace {
 
@@ -19,14 +20,7 @@ namespace {
 // than the dump itself.
 class StatsSocket {
   public:
-    StatsSocket() : m_fd(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
-    ~StatsSocket() {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    StatsSocket(const StatsSocket&) = delete;
-    StatsSocket& operator=(const StatsSocket&) = delete;
+    StatsSocket() : m_socket(socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE)) {}
 
     // The counters of the interfaces filter counts; without a pattern no name is read.
     bool Dump(const InterfaceFilter& filter, std::vector<InterfaceCounters>& rows);
@@ -45,12 +39,16 @@ class StatsSocket {
     // 1: dump complete, 0: more to read, -1: failure.
     int ParseChunk(const char* data, std::size_t length, std::vector<InterfaceCounters>* rows);
 
+    // Where the verdict on an index stands or would stand: m_verdicts stays sorted.
+    std::vector<Verdict>::iterator VerdictPlace(int index);
+    // The verdict on an index, or m_verdicts.end().
+    std::vector<Verdict>::iterator FindVerdict(int index);
     bool Watch(const InterfaceFilter& filter);
     void NoteLink(const nlmsghdr& msg);
     bool ResolveNames();
     bool KeepCounted(std::vector<InterfaceCounters>& rows);
 
-    int m_fd;
+    FileDescriptor m_socket;
     std::uint32_t m_sequence = 0;
     // Only with a filter: the socket also hears of every link change (RTNLGRP_LINK),
     // so names are read when interfaces appear, go or are renamed, never per poll.
@@ -77,7 +75,7 @@ bool StatsSocket::SendDumpRequest(std::uint16_t type, const Body& body) {
 
     sockaddr_nl kernel{};
     kernel.nl_family = AF_NETLINK;
-    const ssize_t sent = sendto(m_fd, &request, sizeof(request), 0,
+    const ssize_t sent = sendto(m_socket.get(), &request, sizeof(request), 0,
                                 reinterpret_cast<const sockaddr*>(&kernel), sizeof(kernel));
     return sent == static_cast<ssize_t>(sizeof(request));
 }
@@ -129,7 +127,7 @@ bool StatsSocket::Receive(std::vector<InterfaceCounters>* rows) {
     for (;;) {
         // MSG_TRUNC gives the datagram's whole length: a table cut short must
         // never be summed as if it were all of it.
-        const ssize_t got = recv(m_fd, m_buffer.data(), m_buffer.size(), MSG_TRUNC);
+        const ssize_t got = recv(m_socket.get(), m_buffer.data(), m_buffer.size(), MSG_TRUNC);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -149,13 +147,25 @@ bool StatsSocket::Receive(std::vector<InterfaceCounters>* rows) {
     }
 }
 
+std::vector<StatsSocket::Verdict>::iterator StatsSocket::VerdictPlace(int index) {
+    return std::lower_bound(
+        m_verdicts.begin(), m_verdicts.end(), index,
+        [](const Verdict& verdict, int wanted) { return verdict.index < wanted; });
+}
+
+std::vector<StatsSocket::Verdict>::iterator StatsSocket::FindVerdict(int index) {
+    const auto at = VerdictPlace(index);
+    return at != m_verdicts.end() && at->index == index ? at : m_verdicts.end();
+}
+
 bool StatsSocket::Watch(const InterfaceFilter& filter) {
     if (!m_watching) {
         const int group = RTNLGRP_LINK;
         // Bounds a wait for an answer lost to an overflow of change messages.
         const timeval limit{1, 0};
-        if (setsockopt(m_fd, SOL_NETLINK, NETLINK_ADD_MEMBERSHIP, &group, sizeof(group)) != 0 ||
-            setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit)) != 0) {
+        if (setsockopt(m_socket.get(), SOL_NETLINK, NETLINK_ADD_MEMBERSHIP, &group,
+                       sizeof(group)) != 0 ||
+            setsockopt(m_socket.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof(limit)) != 0) {
             return false;
         }
         m_watching = true;
@@ -180,13 +190,10 @@ void StatsSocket::NoteLink(const nlmsghdr& msg) {
     if (link->ifi_family != AF_UNSPEC) {
         return;
     }
-    auto at =
-        std::lower_bound(m_verdicts.begin(), m_verdicts.end(), link->ifi_index,
-                         [](const Verdict& verdict, int index) { return verdict.index < index; });
-    const bool known = at != m_verdicts.end() && at->index == link->ifi_index;
+    const auto known = FindVerdict(link->ifi_index);
     if (msg.nlmsg_type == RTM_DELLINK) {
-        if (known) {
-            m_verdicts.erase(at);
+        if (known != m_verdicts.end()) {
+            m_verdicts.erase(known);
         }
         return;
     }
@@ -199,10 +206,10 @@ void StatsSocket::NoteLink(const nlmsghdr& msg) {
         }
         const auto* name = static_cast<const char*>(RTA_DATA(attr));
         const bool counts = m_filter.Counts({name, strnlen(name, RTA_PAYLOAD(attr))});
-        if (known) {
-            at->counts = counts;
+        if (known != m_verdicts.end()) {
+            known->counts = counts;
         } else {
-            m_verdicts.insert(at, {link->ifi_index, counts});
+            m_verdicts.insert(VerdictPlace(link->ifi_index), {link->ifi_index, counts});
         }
         return;
     }
@@ -221,25 +228,20 @@ bool StatsSocket::ResolveNames() {
 }
 
 bool StatsSocket::KeepCounted(std::vector<InterfaceCounters>& rows) {
-    const auto find = [this](int index) -> const Verdict* {
-        const auto at = std::lower_bound(
-            m_verdicts.begin(), m_verdicts.end(), index,
-            [](const Verdict& verdict, int wanted) { return verdict.index < wanted; });
-        return at != m_verdicts.end() && at->index == index ? &*at : nullptr;
-    };
     // An index not heard of yet is an interface so new that its announcement
     // has not arrived: read the names now, so that it follows the rule from
     // its first poll on.
     const bool allKnown =
-        !m_namesStale && std::all_of(m_rowIndices.begin(), m_rowIndices.end(),
-                                     [&](int index) { return find(index) != nullptr; });
+        !m_namesStale && std::all_of(m_rowIndices.begin(), m_rowIndices.end(), [&](int index) {
+            return FindVerdict(index) != m_verdicts.end();
+        });
     if (!allKnown && !ResolveNames()) {
         return false;
     }
     std::size_t kept = 0;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        const Verdict* verdict = find(m_rowIndices[i]);
-        if (verdict != nullptr && verdict->counts) {
+        const auto verdict = FindVerdict(m_rowIndices[i]);
+        if (verdict != m_verdicts.end() && verdict->counts) {
             rows[kept++] = rows[i];
         }
     }
@@ -251,7 +253,7 @@ bool StatsSocket::Dump(const InterfaceFilter& filter, std::vector<InterfaceCount
     rows.clear();
     m_rowIndices.clear();
     m_collectIndices = !filter.CountsEverything();
-    if (m_fd < 0 || (m_collectIndices && !Watch(filter))) {
+    if (!m_socket.IsOpen() || (m_collectIndices && !Watch(filter))) {
         return false;
     }
     if_stats_msg stats{};

@@ -9,9 +9,10 @@
 #include <iphlpapi.h>
 // clang-format on
 
-#include <algorithm>
 #include <cwchar>
 #include <string>
+
+#include "base/utf16_win.h"
 
 namespace {
 
@@ -25,28 +26,6 @@ std::wstring UpperCase(std::wstring_view text) {
                       nullptr, nullptr, 0);
     }
     return upper;
-}
-
-std::string Utf8(std::wstring_view text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                            size, nullptr, nullptr);
-    }
-    return bytes;
-}
-
-std::wstring Wide(std::string_view bytes) {
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(std::max(size, 0)), L'\0');
-    if (size > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                            size);
-    }
-    return text;
 }
 
 // Whether each row of the table counts, by position, with the LUID and alias it
@@ -70,7 +49,7 @@ class AliasVerdicts {
         if (verdict.luid != row.InterfaceLuid.Value ||
             std::wcscmp(verdict.alias.c_str(), row.Alias) != 0) {
             verdict = {row.InterfaceLuid.Value, row.Alias,
-                       m_filter.Counts(Utf8(UpperCase(row.Alias)))};
+                       m_filter.Counts(Utf8FromWide(UpperCase(row.Alias)))};
         }
         return verdict.counts;
     }
@@ -117,5 +96,5 @@ bool QueryTrafficTotals(const InterfaceFilter& filter, std::uint32_t& received,
 }
 
 InterfaceFilter MakeInterfaceFilter(std::string_view patterns) {
-    return InterfaceFilter(Utf8(UpperCase(Wide(patterns))));
+    return InterfaceFilter(Utf8FromWide(UpperCase(WideFromUtf8(patterns))));
 }

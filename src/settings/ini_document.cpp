@@ -4,22 +4,17 @@
 #include <cstdint>
 #include <numeric>
 
+#include "base/text.h"
+
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-constexpr bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
+// What the profile functions skip around names and values.
+constexpr std::string_view kBlanks = " \t\r\v\f";
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
+constexpr bool IsBlank(char c) {
+    return kBlanks.find(c) != std::string_view::npos;
 }
 
 constexpr char LowerAscii(char c) {
@@ -27,8 +22,8 @@ constexpr char LowerAscii(char c) {
 }
 
 bool NamesMatch(std::string_view a, std::string_view b) {
-    a = Trim(a);
-    b = Trim(b);
+    a = Trim(a, kBlanks);
+    b = Trim(b, kBlanks);
     if (a.size() != b.size()) {
         return false;
     }
@@ -68,7 +63,7 @@ LineParts Classify(std::string_view content) {
         const std::size_t close = content.substr(0, end).rfind(']');
         if (close != std::string_view::npos && close > begin) {
             parts.kind = LineParts::Kind::Section;
-            parts.name = Trim(content.substr(begin + 1, close - begin - 1));
+            parts.name = Trim(content.substr(begin + 1, close - begin - 1), kBlanks);
             return parts;
         }
     }
@@ -79,7 +74,7 @@ LineParts Classify(std::string_view content) {
         parts.valueBegin = parts.valueEnd = end;
         return parts;
     }
-    parts.name = Trim(content.substr(begin, equals - begin));
+    parts.name = Trim(content.substr(begin, equals - begin), kBlanks);
     parts.hasEquals = true;
     std::size_t valueBegin = equals + 1;
     while (valueBegin < end && IsBlank(content[valueBegin])) {

@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <string>
 #include <system_error>
-#include <utility>
 #include <vector>
 
+#include "base/file_descriptor_linux.h"
+#include "base/messages_linux.h"
 #include "settings/ini_document.h"
 #include "settings/settings_store.h"
-#include "ui/messages_linux.h"
 
 namespace {
 
@@ -34,24 +34,6 @@ std::string Reason(int error) {
     }
     return std::generic_category().message(error);
 }
-
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    // Closes now so that a failing close (a delayed write error) can be seen.
-    bool Close() { return ::close(std::exchange(m_fd, -1)) == 0; }
-
-  private:
-    int m_fd;
-};
 
 // The whole file, with its permission bits: 0, or why it could not be read.
 // ENOENT means that it does not exist; a directory, a device or an unreadable

@@ -4,39 +4,24 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16_win.h"
 #include "settings/settings_store.h"
 
 namespace {
-
-// The settings' keys and values are ASCII, so widening byte by byte is exact.
-std::wstring Widen(std::string_view text) {
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string Utf8(std::wstring_view text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                            size, nullptr, nullptr);
-    }
-    return bytes;
-}
 
 class ProfileIniStore final : public SettingsStore {
   public:
     explicit ProfileIniStore(std::wstring path) : m_path(std::move(path)) {}
 
     int ReadInt(std::string_view key, int defaultValue) override {
-        const std::wstring section = Widen(kSettingsSection);
-        return static_cast<int>(GetPrivateProfileIntW(section.c_str(), Widen(key).c_str(),
+        const std::wstring section = WideFromUtf8(kSettingsSection);
+        return static_cast<int>(GetPrivateProfileIntW(section.c_str(), WideFromUtf8(key).c_str(),
                                                       defaultValue, m_path.c_str()));
     }
 
     std::string ReadText(std::string_view key) override {
-        const std::wstring section = Widen(kSettingsSection);
-        const std::wstring name = Widen(key);
+        const std::wstring section = WideFromUtf8(kSettingsSection);
+        const std::wstring name = WideFromUtf8(key);
         // The value is cut to fit the buffer, so grow it until the value fits.
         for (std::vector<wchar_t> value(256); value.size() <= 65536;
              value.resize(value.size() * 2)) {
@@ -44,19 +29,20 @@ class ProfileIniStore final : public SettingsStore {
                 GetPrivateProfileStringW(section.c_str(), name.c_str(), L"", value.data(),
                                          static_cast<DWORD>(value.size()), m_path.c_str());
             if (length + 1 < value.size()) {
-                return Utf8(std::wstring_view(value.data(), length));
+                return Utf8FromWide(std::wstring_view(value.data(), length));
             }
         }
         return {};
     }
 
     bool Write(std::span<const SettingsEntry> entries) override {
-        const std::wstring section = Widen(kSettingsSection);
+        const std::wstring section = WideFromUtf8(kSettingsSection);
         bool written = true;
         for (const SettingsEntry& entry : entries) {
-            written = WritePrivateProfileStringW(section.c_str(), Widen(entry.key).c_str(),
-                                                 Widen(entry.text).c_str(), m_path.c_str()) &&
-                      written;
+            written =
+                WritePrivateProfileStringW(section.c_str(), WideFromUtf8(entry.key).c_str(),
+                                           WideFromUtf8(entry.text).c_str(), m_path.c_str()) &&
+                written;
         }
         return written;
     }

@@ -15,12 +15,9 @@
 
 #include "resource.h"
 #include "texts.h"
-#include "ui/commands.h"
 #include "ui/modal_qt.h"
 
 namespace {
-
-constexpr int kOkId = 1;
 
 // Keeps Enter for itself, as the Win32 box with ES_WANTRETURN does: Enter typed
 // in the text does not press OK.
@@ -62,7 +59,7 @@ std::unique_ptr<QDialog> CreateAboutDialog(const std::string& aboutText, const s
 
     // Created in the template's order, which is also the tab order.
     auto* ok = new QPushButton(QStringLiteral(TEXT_ABOUT_OK), &d);
-    ok->setObjectName(QString::number(kOkId));
+    ok->setObjectName(QString::number(IDOK));
     ok->setDefault(true);
     auto* webPage = new QPushButton(QStringLiteral(TEXT_ABOUT_WEB_BUTTON), &d);
     webPage->setObjectName(QString::number(IDC_WEB_PAGE));
@@ -70,9 +67,7 @@ std::unique_ptr<QDialog> CreateAboutDialog(const std::string& aboutText, const s
     auto* text = new AboutTextBox(&d);
     text->setObjectName(QString::number(IDC_ABOUT_TEXT));
 
-    QString shown = QString::fromStdString(aboutText);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text->setPlainText(shown);
+    text->setPlainText(ShownText(aboutText));
     text->selectAll();
     text->setAlignment(Qt::AlignHCenter);
     text->moveCursor(QTextCursor::Start);

@@ -4,8 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "ui/about.h"
+
 class QDialog;
-class WebPageHost;
 
 // The dialog showing aboutText, its button offering pageUrl through host;
 // parentless and not yet shown. Each control's objectName is its id.

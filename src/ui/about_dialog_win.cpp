@@ -5,8 +5,9 @@
 
 #include <string>
 
+#include "base/utf16_win.h"
 #include "resource.h"
-#include "ui/commands.h"
+#include "ui/about.h"
 #include "ui/dialogs_win.h"
 #include "ui/dialogs_win_internal.h"
 

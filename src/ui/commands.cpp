@@ -2,10 +2,12 @@
 #include "ui/commands.h"
 
 #include "lamps/serial_port.h"
+#include "monitor/lamp_loop.h"
 #include "resource.h"
 #include "settings/lamp_settings.h"
 #include "settings/settings_store.h"
 #include "texts.h"
+#include "ui/about.h"
 
 SettingsForm LoadSettingsForm(const LampSettingsRecord& settings, const KeyboardLedTable& lamps) {
     SettingsForm form;
@@ -35,19 +37,9 @@ void StoreSettingsForm(const SettingsForm& form, LampSettingsRecord& settings,
     settings.ledInversion = form.m_ledInversion;
 }
 
-std::string AboutText() {
-    return "Velumin Version" TEXT_VERSION "\r\n" TEXT_AUTHORSHIP "\r\n\r\n" TEXT_SITE_URL "\r\n";
-}
-
-void OpenWebPage(const std::string& pageUrl, WebPageHost& host) {
-    if (host.Ask(TEXT_WEB_QUESTION_BEFORE + pageUrl + TEXT_WEB_QUESTION_AFTER)) {
-        host.OpenUrl(pageUrl);
-    }
-}
-
 void TrayCommands::OnCommand(int command) {
     // Once the program is stopping there is no way back.
-    if (m_stopping) {
+    if (m_host.Stopping()) {
         return;
     }
     switch (command) {
@@ -73,7 +65,7 @@ void TrayCommands::OnSettings() {
         return;
     }
     SettingsForm form = LoadSettingsForm(m_settings, m_lamps);
-    if (m_shell.ShowSettings(form)) {
+    if (m_host.ShowSettings(form)) {
         StoreSettingsForm(form, m_settings, m_lamps);
         SaveSettings(m_settings, m_store, m_lamps);
         ApplySerialLamp(m_port, m_settings);
@@ -93,7 +85,7 @@ void TrayCommands::OnAbout() {
     if (!AcquireDialogSlot(m_dialogBusy, kAboutSlot)) {
         return;
     }
-    m_shell.ShowAbout(AboutText(), TEXT_PAGE_URL);
+    m_host.ShowAbout(AboutText(), TEXT_PAGE_URL);
     ReleaseDialogSlot(m_dialogBusy, kAboutSlot);
 }
 
@@ -101,21 +93,9 @@ void TrayCommands::OnExit() {
     if (!AcquireDialogSlot(m_dialogBusy, kExitSlot)) {
         return;
     }
-    const bool yes = m_shell.Ask(TEXT_EXIT_QUESTION);
+    const bool yes = m_host.Ask(TEXT_EXIT_QUESTION);
     ReleaseDialogSlot(m_dialogBusy, kExitSlot);
-    if (yes) {
-        OrderlyStop();
+    if (yes && !m_host.Stopping()) {
+        m_host.Stop();
     }
-}
-
-void TrayCommands::OrderlyStop() {
-    if (m_stopping) {
-        return;
-    }
-    m_stopping = true;
-    // The worker first, so that nothing touches the tray icon after its removal.
-    m_workerStopped = m_shell.StopWorker();
-    m_shell.ReleaseInstanceLock();
-    m_shell.RemoveTrayIcon();
-    m_shell.EndHost();
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/utf16_win.h"
 #include "resource.h"
 #include "texts.h"
 #include "ui/dialogs_win_internal.h"
@@ -17,17 +18,6 @@ std::vector<HWND>& OpenDialogs() {
 }
 
 }  // namespace
-
-std::wstring WideFromUtf8(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
 
 bool AskYesNo(HWND owner, const std::string& question) {
     const int answer =

@@ -6,10 +6,7 @@
 
 #include <string>
 
-#include "ui/commands.h"
-
-// UTF-8 (the program's texts) to the UTF-16 of the W calls.
-std::wstring WideFromUtf8(const std::string& text);
+#include "ui/settings_form.h"
 
 // Menu 131 loaded from the resources, with item 1015 checked exactly when
 // keyboardLedOn. The caller destroys it; the popup is its position 0.

@@ -38,7 +38,7 @@ int RunModal(QDialog& dialog) {
     dialog.show();
     dialog.raise();
     dialog.activateWindow();
-    // A quit of the application (an orderly stop) ends this loop as well.
+    // A quit of the application (the program's stop) ends this loop as well.
     loop.exec(QEventLoop::DialogExec);
     dialog.hide();
     return dialog.result();
@@ -55,10 +55,12 @@ void CentreOnScreen(QWidget& window) {
     window.move(screen->availableGeometry().center() - window.rect().center());
 }
 
+QString ShownText(const std::string& text) {
+    return QString::fromStdString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 bool AskYesNo(const std::string& question, QWidget* parent) {
-    QString text = QString::fromStdString(question);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QMessageBox box(QMessageBox::Question, QStringLiteral(TEXT_APP_TITLE), text,
+    QMessageBox box(QMessageBox::Question, QStringLiteral(TEXT_APP_TITLE), ShownText(question),
                     QMessageBox::Yes | QMessageBox::No, parent);
     box.setObjectName(QStringLiteral("question"));
     box.setDefaultButton(QMessageBox::Yes);

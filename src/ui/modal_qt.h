@@ -5,6 +5,7 @@
 
 class QApplication;
 class QDialog;
+class QString;
 class QWidget;
 
 // Gives every window the program's icon, and Qt's own texts (a text box's
@@ -19,6 +20,10 @@ int RunModal(QDialog& dialog);
 
 // Places a top-level window in the middle of the screen that holds the pointer.
 void CentreOnScreen(QWidget& window);
+
+// One of the program's texts (UTF-8, lines ended by CR LF as Windows wants
+// them) as Qt shows it.
+QString ShownText(const std::string& text);
 
 // Asks with はい(Y) (the default) and いいえ(N) and the question icon, titled "Velumin".
 // True unless the answer was No. With a parent, only that window waits.

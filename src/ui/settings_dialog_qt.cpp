@@ -13,6 +13,7 @@
 #include <QString>
 #include <QVBoxLayout>
 
+#include "lamps/keyboard_led.h"
 #include "lamps/serial_port.h"
 #include "resource.h"
 #include "texts.h"
@@ -20,8 +21,6 @@
 #include "ui/settings_form.h"
 
 namespace {
-
-constexpr int kCancelId = 2;
 
 QString IdName(int id) {
     return QString::number(id);
@@ -111,15 +110,17 @@ std::unique_ptr<QDialog> CreateSettingsDialog(const SettingsForm& form) {
     auto dialog = std::make_unique<CSettingDlg>();
     QDialog& d = *dialog;
 
-    const QStringList keys{QStringLiteral(TEXT_KEY_CAPS), QStringLiteral(TEXT_KEY_SCROLL),
-                           QStringLiteral(TEXT_KEY_NUM)};
+    QStringList keys;
+    for (const LockKey& key : kLockKeys) {
+        keys << QString::fromUtf8(key.name);
+    }
     QStringList ports;
     for (int port = 1; port <= kSerialPortCount; ++port) {
         ports << QString::fromStdString(SerialPortDeviceName(port));
     }
 
     // Created in the template's order, which is also the tab order.
-    QPushButton* cancel = MakeButton(d, kCancelId, TEXT_SETTINGS_CANCEL);
+    QPushButton* cancel = MakeButton(d, IDCANCEL, TEXT_SETTINGS_CANCEL);
     QPushButton* ok = MakeButton(d, IDC_SETTINGS_OK, TEXT_SETTINGS_OK);
     auto* keyboardGroup = new QGroupBox(QStringLiteral(TEXT_KEYBOARD_GROUP), &d);
     QCheckBox* receiveCheck = MakeCheck(d, IDC_RECEIVE_CHECK, TEXT_RECEIVE_CHECK);

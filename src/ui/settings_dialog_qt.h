@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "ui/commands.h"
+#include "ui/settings_form.h"
 
 class QDialog;
 

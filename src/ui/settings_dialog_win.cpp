@@ -4,9 +4,10 @@
 
 #include <string>
 
+#include "base/utf16_win.h"
+#include "lamps/keyboard_led.h"
 #include "lamps/serial_port.h"
 #include "resource.h"
-#include "texts.h"
 #include "ui/dialogs_win.h"
 #include "ui/dialogs_win_internal.h"
 #include "ui/settings_form.h"
@@ -47,8 +48,8 @@ void AddListEntry(HWND dialog, int id, const std::string& text) {
 
 void FillLists(HWND dialog) {
     for (const int id : {IDC_RECEIVE_LIST, IDC_SEND_LIST}) {
-        for (const char* key : {TEXT_KEY_CAPS, TEXT_KEY_SCROLL, TEXT_KEY_NUM}) {
-            AddListEntry(dialog, id, key);
+        for (const LockKey& key : kLockKeys) {
+            AddListEntry(dialog, id, key.name);
         }
     }
     for (int port = 1; port <= kSerialPortCount; ++port) {

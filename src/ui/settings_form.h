@@ -1,8 +1,19 @@
-// The Settings dialog's exchange with its controls and its enabling rule,
-// shared by the Win32 and the Qt dialog.
+// The Settings dialog's members, their exchange with the dialog's controls,
+// and its enabling rule, shared by the Win32 and the Qt dialog.
 #pragma once
 
-#include "ui/commands.h"
+// The members of the Settings dialog, exchanged with its controls.
+struct SettingsForm {
+    int m_useReceiveLed = 0;
+    int m_useSendLed = 0;
+    int m_receiveLedIndex = -1;
+    int m_sendLedIndex = -1;
+    int m_serialPortIndex = -1;
+    int m_useSerialLed = 0;
+    int m_ledInversion = 0;
+
+    bool operator==(const SettingsForm&) const = default;
+};
 
 // The dialog's controls, addressed by their ids.
 class SettingsControls {

@@ -2,9 +2,9 @@
 #include "ui/tray_menu_qt.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QMenu>
 #include <QMetaObject>
 #include <QMouseEvent>
@@ -45,8 +45,8 @@ QAction* AddCommand(QMenu& menu, int command, const char* text) {
     return action;
 }
 
-}  // namespace
-
+// The popup with its four commands (each action's objectName is its command
+// id), the keyboard item checked as given.
 std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked) {
     auto menu = std::make_unique<QMenu>();
     menu->setObjectName(QString::number(IDR_TRAY_MENU));
@@ -60,6 +60,8 @@ std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked) {
     AddCommand(*menu, IDM_EXIT, TEXT_MENU_EXIT);
     return menu;
 }
+
+}  // namespace
 
 TrayMenu::TrayMenu(TrayCommands& commands)
     : m_commands(commands), m_menu(CreateTrayMenu(commands.KeyboardLedChecked())) {
@@ -85,14 +87,13 @@ void TrayMenu::Refresh() {
     m_keyboardItem->setChecked(m_commands.KeyboardLedChecked());
 }
 
-void TrayMenu::Attach(QSystemTrayIcon& icon) {
-    QObject::connect(&icon, &QSystemTrayIcon::activated, m_menu.get(),
-                     [this](QSystemTrayIcon::ActivationReason reason) {
-                         // A Wayland client knows no pointer position to open a menu at.
-                         if (reason == QSystemTrayIcon::Context && !m_menu->isVisible() &&
-                             QGuiApplication::platformName() != QStringLiteral("wayland")) {
-                             m_menu->popup(QCursor::pos());
-                         }
-                     });
+void TrayMenu::Attach(QSystemTrayIcon& icon, bool pointerKnown) {
+    QObject::connect(
+        &icon, &QSystemTrayIcon::activated, m_menu.get(),
+        [this, pointerKnown](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Context && !m_menu->isVisible() && pointerKnown) {
+                m_menu->popup(QCursor::pos());
+            }
+        });
     QCoreApplication::instance()->installEventFilter(new RightDoubleClickAsPress(icon));
 }

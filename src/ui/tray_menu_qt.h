@@ -8,10 +8,6 @@ class QMenu;
 class QSystemTrayIcon;
 class TrayCommands;
 
-// The popup with its four commands (each action's objectName is its command
-// id), the keyboard item checked as given.
-std::unique_ptr<QMenu> CreateTrayMenu(bool keyboardLedChecked);
-
 // The one menu of the tray icon, kept for the program's life. Given to the
 // icon before it is shown, Qt exports it over D-Bus (com.canonical.dbusmenu)
 // to a StatusNotifierItem host and opens it itself at a right press on an
@@ -28,8 +24,10 @@ class TrayMenu {
     // The check mark from the settings as they are now.
     void Refresh();
     // The clicks on icon that Qt leaves to the program: a quick second right
-    // press on an XEmbed tray, and a host's request to open the menu itself.
-    void Attach(QSystemTrayIcon& icon);
+    // press on an XEmbed tray, and a host's request to open the menu itself,
+    // which opens it at the pointer where the session tells where that is
+    // (a Wayland client is not told).
+    void Attach(QSystemTrayIcon& icon, bool pointerKnown);
 
   private:
     TrayCommands& m_commands;

@@ -61,7 +61,7 @@ class Surroundings final : public LockKeyDriver,
         const std::lock_guard lock(m_mutex);
         faults += static_cast<int>(m_open.erase(handle) == 0);
     }
-    void DriveLine(SerialHandle handle, int code) override {
+    void DriveLine(SerialHandle handle, LineLevel code) override {
         // As a port stuck in the kernel: the drive never returns.
         if (stuckDrive != 0) {
             stuckDrive = 2;
@@ -119,6 +119,10 @@ class Surroundings final : public LockKeyDriver,
     Events Take() {
         const std::lock_guard lock(m_mutex);
         return std::exchange(m_events, {});
+    }
+    std::size_t OpenCount() {
+        const std::lock_guard lock(m_mutex);
+        return m_open.size();
     }
 
     // Off for benchmarks and long runs: nothing recorded; off for benchmarks:

@@ -259,7 +259,7 @@ TEST_F(SerialLampOnAUart, FollowsTrafficAtItsLevelsAndSaysWhyWhenItCannotOpen) {
         if (!row.said.empty()) {
             EXPECT_TRUE(WaitFor([&] { return errors().find(row.said) != std::string::npos; }, 60s))
                 << errors();
-            EXPECT_EQ(PortFlags(program), 0);
+            EXPECT_TRUE(WaitFor([&] { return PortFlags(program) == 0; })) << "the port kept";
         }
         if (!row.settingsKeys.empty()) {
             testsupport::StopProcess(holder);

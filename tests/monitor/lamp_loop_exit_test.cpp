@@ -24,7 +24,7 @@ TEST(LampLoopExit, AWorkerStuckInALineDriveKeepsNeitherTheProcessNorTheKeys) {
     settings.sendLed = num.get();
     settings.useSerialLed = 1;
     ApplySerialLamp(*port, settings);
-    ASSERT_TRUE(port->IsOpen());
+    ASSERT_EQ(fake.OpenCount(), 1u);
 
     fake.polls = {{true, 1, 1}};
     fake.stuckDrive = 1;

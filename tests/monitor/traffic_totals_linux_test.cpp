@@ -79,12 +79,12 @@ void Send(const std::string& from) {
 std::string Moves(const InterfaceFilter& filter, const std::string& from) {
     TrafficTotals all;
     TrafficTotals before;
-    EXPECT_TRUE(QueryTrafficTotals(all.received, all.sent));
+    EXPECT_TRUE(QueryTrafficTotals({}, all.received, all.sent));
     QueryTrafficTotals(filter, before.received, before.sent);
     Send(from);
     EXPECT_TRUE(testsupport::WaitFor([&] {
         TrafficTotals now;
-        QueryTrafficTotals(now.received, now.sent);
+        QueryTrafficTotals({}, now.received, now.sent);
         return now.received - all.received >= 1000 && now.sent - all.sent >= 1000;
     })) << from;
     TrafficTotals after;
@@ -103,7 +103,7 @@ TEST(TrafficTotalsLinux, EveryInterfaceCountsUnlessTheFilterLeavesItOut) {
     InPrivateNetwork([] {
         TrafficTotals quiet[2];
         for (TrafficTotals& totals : quiet) {
-            ASSERT_TRUE(QueryTrafficTotals(totals.received, totals.sent));
+            ASSERT_TRUE(QueryTrafficTotals({}, totals.received, totals.sent));
         }
         EXPECT_EQ(quiet[1].received - quiet[0].received + quiet[1].sent - quiet[0].sent, 0u);
         CreatePair("v0", "v1", true);

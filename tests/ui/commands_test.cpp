@@ -1,4 +1,4 @@
-// The tray menu's commands on a shell and an ini file that record their steps
+// The tray menu's commands on a host and an ini file that record their steps
 // among the serial lamp's: guards, the order of steps, the form exchange, texts.
 #include "ui/commands.h"
 
@@ -10,13 +10,14 @@
 #include "fakes/lamp_rig.h"
 #include "resource.h"
 #include "settings/settings_store.h"
+#include "ui/about.h"
 #include "ui/dialog_slots.h"
 
 namespace {
 
 using fakes::Events;
 
-class Commands : public ::testing::Test, public Shell, public SettingsStore {
+class Commands : public ::testing::Test, public CommandHost, public SettingsStore {
   protected:
     bool ShowSettings(SettingsForm& form) override {
         rig.fake.Note("settings dialog");
@@ -30,15 +31,11 @@ class Commands : public ::testing::Test, public Shell, public SettingsStore {
         rig.fake.Note("ask " + question);
         return answer();
     }
-    bool StopWorker() override {
-        rig.fake.Note("stop worker");
-        return true;
+    void Stop() override {
+        rig.fake.Note(busy[kExitSlot] ? "stop, question open" : "stop");
+        stopping = true;
     }
-    void ReleaseInstanceLock() override { rig.fake.Note("release lock"); }
-    void RemoveTrayIcon() override { rig.fake.Note("remove tray"); }
-    void EndHost() override {
-        rig.fake.Note(busy[kExitSlot] ? "end host, question open" : "end host");
-    }
+    bool Stopping() const override { return stopping; }
     int ReadInt(std::string_view /*key*/, int defaultValue) override { return defaultValue; }
     // A save shows its UseReceiveLed and SendLed values.
     bool Write(std::span<const SettingsEntry> entries) override {
@@ -50,6 +47,7 @@ class Commands : public ::testing::Test, public Shell, public SettingsStore {
     std::function<bool(SettingsForm&)> settingsDialog = [](SettingsForm&) { return true; };
     std::function<void()> aboutDialog = [] {};
     std::function<bool()> answer = [] { return true; };
+    bool stopping = false;
     fakes::LampRig rig;
     DialogSlots busy{};
     TrayCommands commands{*this, rig.settings, rig.lamps, *this, rig.port, busy};
@@ -120,20 +118,20 @@ TEST_F(Commands, NoCommandIsEnteredTwice) {
         "about dialog: Velumin Version1.00\r\n(C) The Velumin developers\r\n\r\n"
         "http://velumin.example/hw/\r\nhttp://velumin.example/hw/software/velumin/index.html";
     EXPECT_EQ(rig.fake.Take(), (Events{"settings dialog", about, ask, about, ask, about}));
-    EXPECT_FALSE(commands.Stopping());
+    EXPECT_FALSE(stopping);
 }
 
-TEST_F(Commands, ExitYesAndEveryOtherWayOutStopOnceInOrder) {
+TEST_F(Commands, ExitYesStopsOnceAndNoCommandRunsOnceStopping) {
+    commands.OnCommand(IDM_EXIT);
+    stopping = false;
     // A close request while the Exit question is open, then Yes, then more commands.
     answer = [this] {
-        commands.OrderlyStop();
+        Stop();
         return true;
     };
     commands.OnCommand(IDM_EXIT);
-    commands.OrderlyStop();
     commands.OnCommand(IDM_SETTINGS);
-    EXPECT_EQ(rig.fake.Take(), (Events{ask, "stop worker", "release lock", "remove tray",
-                                       "end host, question open"}));
+    EXPECT_EQ(rig.fake.Take(), (Events{ask, "stop", ask, "stop, question open"}));
 }
 
 TEST(WebPage, OnlyYesOpensThePage) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf16_win.h"
 #include "resource.h"
 #include "texts.h"
 

@@ -1,5 +1,5 @@
 // The Linux program's one-line messages on standard error.
-#include "ui/messages_linux.h"
+#include "base/messages_linux.h"
 
 #include <unistd.h>
 

@@ -1,15 +1,17 @@
 // Writes the icon files of the Windows resources (res/icons) from the shared
 // picture definition: 4-bit icons with the standard palette and an empty mask;
-// and the application icon as the 4-bit PNGs the Linux desktop entry names.
+// and the application icon as the palette PNGs the Linux desktop entry names.
+#include <QImage>
+#include <QString>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "lamps/tray_lamp_qt.h"
 #include "lamps/tray_pictures.h"
 
 namespace {
@@ -102,80 +104,6 @@ std::vector<char> EncodeIcon(const std::vector<LampPicture>& pictures) {
     return std::move(out.Bytes());
 }
 
-// PNG counts in big-endian order, and its checksums.
-void PutU32(std::vector<char>& bytes, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        bytes.push_back(static_cast<char>(value >> shift & 0xFF));
-    }
-}
-
-std::uint32_t Crc32(const char* data, std::size_t length) {
-    std::uint32_t crc = 0xFFFFFFFF;
-    for (std::size_t i = 0; i < length; ++i) {
-        crc ^= static_cast<std::uint8_t>(data[i]);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = crc & 1 ? 0xEDB88320 ^ (crc >> 1) : crc >> 1;
-        }
-    }
-    return ~crc;
-}
-
-void PutChunk(std::vector<char>& png, const char* type, const std::vector<char>& data) {
-    PutU32(png, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = png.size();
-    png.insert(png.end(), type, type + 4);
-    png.insert(png.end(), data.begin(), data.end());
-    PutU32(png, Crc32(png.data() + start, png.size() - start));
-}
-
-// A 4-bit indexed PNG in the standard palette. The image data is a zlib stream
-// of stored blocks: a picture this small gains nothing from compression.
-std::vector<char> EncodePng(const LampPicture& picture) {
-    const int size = picture.size;
-    std::vector<char> rows;
-    for (int y = 0; y < size; ++y) {
-        rows.push_back(0);  // no filter
-        for (int x = 0; x < size; x += 2) {
-            const int low = x + 1 < size ? picture.At(x + 1, y) : 0;
-            rows.push_back(static_cast<char>(picture.At(x, y) << 4 | low));
-        }
-    }
-    std::vector<char> header;
-    PutU32(header, static_cast<std::uint32_t>(size));
-    PutU32(header, static_cast<std::uint32_t>(size));
-    header.insert(header.end(), {4, 3, 0, 0, 0});  // depth 4, palette, deflate, no filter, none
-    std::vector<char> palette;
-    for (const PaletteColour& colour : kStandardPalette) {
-        palette.insert(palette.end(),
-                       {static_cast<char>(colour.red), static_cast<char>(colour.green),
-                        static_cast<char>(colour.blue)});
-    }
-    std::vector<char> zlib{0x78, 0x01};
-    std::uint32_t a = 1;
-    std::uint32_t b = 0;
-    for (std::size_t at = 0; at < rows.size(); at += 65535) {
-        const auto length =
-            static_cast<std::uint32_t>(std::min<std::size_t>(65535, rows.size() - at));
-        zlib.push_back(at + length == rows.size() ? 1 : 0);  // the final block, or not
-        zlib.insert(zlib.end(),
-                    {static_cast<char>(length & 0xFF), static_cast<char>(length >> 8),
-                     static_cast<char>(~length & 0xFF), static_cast<char>(~length >> 8 & 0xFF)});
-        zlib.insert(zlib.end(), rows.begin() + static_cast<std::ptrdiff_t>(at),
-                    rows.begin() + static_cast<std::ptrdiff_t>(at + length));
-    }
-    for (const char byte : rows) {
-        a = (a + static_cast<std::uint8_t>(byte)) % 65521;
-        b = (b + a) % 65521;
-    }
-    PutU32(zlib, b << 16 | a);
-    std::vector<char> png{'\x89', 'P', 'N', 'G', '\r', '\n', '\x1a', '\n'};
-    PutChunk(png, "IHDR", header);
-    PutChunk(png, "PLTE", palette);
-    PutChunk(png, "IDAT", zlib);
-    PutChunk(png, "IEND", {});
-    return png;
-}
-
 bool WriteFile(const std::string& path, const std::vector<char>& bytes) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -197,19 +125,16 @@ int main(int argc, char** argv) {
         {"send.ico", {TrayLampPicture(TrayLampState::Send)}},
         {"both.ico", {TrayLampPicture(TrayLampState::Both)}},
     };
-    std::vector<std::pair<std::string, std::vector<char>>> encoded;
     for (const auto& [name, pictures] : files) {
-        encoded.emplace_back(name, EncodeIcon(pictures));
-    }
-    const std::vector<LampPicture> application = ApplicationIconPictures();
-    std::transform(application.begin(), application.end(), std::back_inserter(encoded),
-                   [](const LampPicture& picture) {
-                       return std::pair("velumin-" + std::to_string(picture.size) + ".png",
-                                        EncodePng(picture));
-                   });
-    for (const auto& [name, bytes] : encoded) {
         const std::string path = directory + "/" + name;
-        if (!WriteFile(path, bytes)) {
+        if (!WriteFile(path, EncodeIcon(pictures))) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    for (const LampPicture& picture : ApplicationIconPictures()) {
+        const std::string path = directory + "/velumin-" + std::to_string(picture.size) + ".png";
+        if (!LampPictureImage(picture).save(QString::fromStdString(path), "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             return 1;
         }
