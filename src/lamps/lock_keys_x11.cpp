@@ -159,12 +159,15 @@ void X11LockKeyDriver::ToggleLock(int virtualKey) {
 }
 
 LockKeyDriver& SystemLockKeyDriver() {
-    // Made on first use, as the first lamp is constructed, and never destroyed:
-    // the lamps restore their keys during static destruction. The lock keys of
-    // XWayland are not the keyboard's: flipping them would only change what X
-    // programs see, so a Wayland session gets a driver that touches nothing.
-    static LockKeyDriver* const driver = WaylandSession()
-                                             ? static_cast<LockKeyDriver*>(new NoLockKeyDriver)
-                                             : new X11LockKeyDriver(nullptr);
-    return *driver;
+    // Made on first use, as the first lamp is constructed, so destroyed (its
+    // connection closed) only after the last lamp has given its key back. The
+    // lock keys of XWayland are not the keyboard's: flipping them would only
+    // change what X programs see, so a Wayland session gets a driver that
+    // touches nothing.
+    if (WaylandSession()) {
+        static NoLockKeyDriver none;
+        return none;
+    }
+    static X11LockKeyDriver driver(nullptr);
+    return driver;
 }
