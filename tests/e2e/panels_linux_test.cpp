@@ -352,7 +352,7 @@ class Panel : public testing::Test {
         Launch();
         ASSERT_TRUE(IconShows("Idle"));
         const int updates = session->NewIcons();
-        for (const auto end = std::chrono::steady_clock::now() + 500ms;
+        for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
              std::chrono::steady_clock::now() < end;) {
             ASSERT_EQ(Lamp().picture, "Idle") << "flashed without traffic";
         }
