@@ -187,6 +187,11 @@ inline Lamp LampIn(const Image& image) {
             int((sumX[0] + sumX[1]) / (red + green)), int(sumY / (red + green))};
 }
 
+// A picture that LampIn reads with a lamp lit.
+inline bool Lit(const std::string& picture) {
+    return picture == "Receive" || picture == "Send" || picture == "Both";
+}
+
 struct XWindow {
     Window id = 0;
     int x = 0;
