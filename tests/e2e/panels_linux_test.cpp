@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <utility>
 
 #include "support/desktop_linux.h"
 
@@ -71,18 +72,20 @@ Menu MenuOn(const Image& screen) {
     int top = -1, bottom = -1;
     std::uint32_t background = 0;
     for (int y = 0; y < screen.height; ++y) {
-        std::vector<int> light;
+        int light = 0, first = screen.width, last = 0;
         for (int x = 0; x < screen.width; ++x) {
             if (Luma(screen.At(x, y)) >= 160) {
-                light.push_back(x);
+                ++light;
+                first = std::min(first, x);
+                last = x;
                 background = std::max(background, screen.At(x, y));
             }
         }
-        if (light.size() >= 60) {  // wider than a pointer
+        if (light >= 60) {  // wider than a pointer
             top = top < 0 ? y : top;
             bottom = y;
-            menu.x = std::min(menu.x, light.front());
-            menu.right = std::max(menu.right, light.back());
+            menu.x = std::min(menu.x, first);
+            menu.right = std::max(menu.right, last);
         }
     }
     for (int y = top + 1; top >= 0 && y < bottom; ++y) {
@@ -158,7 +161,7 @@ class Session {
     Session& operator=(const Session&) = delete;
 
     // The screen's top rows, where the panel is and its menu opens.
-    Image Screen(int rows = 320) {
+    Image Screen(int rows = 240) {
         if (!wayland) {
             return m_screen.Screen(rows);
         }
@@ -224,9 +227,11 @@ class Session {
     int Run(const std::string& command) const { return std::system(Command(command).c_str()); }
     std::string Output(const std::string& command) const {
         std::string out;
+        std::vector<char> buffer(1 << 16);
         FILE* pipe = popen(Command(command).c_str(), "r");
-        for (int c = 0; pipe != nullptr && (c = fgetc(pipe)) != EOF;) {
-            out += char(c);
+        for (std::size_t n = 0;
+             pipe != nullptr && (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
+            out.append(buffer.data(), n);
         }
         return pipe != nullptr && pclose(pipe) == 0 ? out : "";
     }
@@ -312,11 +317,11 @@ class Panel : public testing::Test {
             [&] {
                 const testsupport::Lamp icon = Lamp();
                 session->Click(icon.x, icon.y, 3);
+                Menu drawn;
                 return WaitFor(
                     [&] {
-                        const Menu drawn = MenuOn(session->Screen());
-                        return !(menu = MenuOn(session->Screen())).rows.empty() &&
-                               menu.rows == drawn.rows;
+                        drawn = std::exchange(menu, MenuOn(session->Screen()));
+                        return !menu.rows.empty() && menu.rows == drawn.rows;
                     },
                     5s);
             },
