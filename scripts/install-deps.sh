@@ -18,9 +18,11 @@ packages=(
     fonts-ipafont-gothic fonts-ipaexfont-gothic
     # Private network namespaces with veth pairs
     iproute2 procps
-    # The tray over D-Bus and Wayland: a private session bus, a headless
-    # compositor with its protocol log, and Qt's Wayland platform
-    dbus-daemon weston qt6-wayland
+    # The tray over D-Bus and Wayland: a private session bus with its monitor
+    # and gdbus, Qt's Wayland platform, and the real panels the tests run on:
+    # Xfce's panel with its settings daemon; sway with waybar, wayvnc (a
+    # pointer and a keyboard for headless sway) and grim (screenshots)
+    dbus-daemon dbus-bin libglib2.0-bin qt6-wayland xfce4-panel xfconf sway waybar wayvnc grim
     # The Debian package: its desktop entries checked, its dependencies found
     # by dpkg-shlibdeps (which needs file)
     desktop-file-utils dpkg-dev file

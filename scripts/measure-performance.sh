@@ -2,9 +2,10 @@
 # Measures what Velumin costs: the poll and the loop (Google Benchmark), the
 # idle rhythm with 4 and 64 interfaces, the whole Linux program idling on a
 # virtual desktop of its own (CPU, wake-ups, memory, time to a docked icon) and
-# flashing continuously on an XEmbed tray and on StatusNotifierItem hosts
-# (X11 and Wayland), plus the size of the Windows exe. Needs root for the
-# network namespaces.
+# flashing continuously on an XEmbed tray (trayer) and on the panels that show
+# StatusNotifierItems (Xfce's on X11, waybar on sway), plus the size of the
+# Windows exe. Needs root for the network namespaces, and runs the panels'
+# sessions as nobody.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,8 +13,7 @@ idle_seconds=${IDLE_SECONDS:-60}
 flash_seconds=${FLASH_SECONDS:-30}
 scripts/install-deps.sh >/dev/null
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target velumin velumin_benchmarks velumin_bare_sleeper \
-    velumin_sni_host >/dev/null
+cmake --build --preset linux --target velumin velumin_benchmarks velumin_bare_sleeper >/dev/null
 
 bench=build/linux/bench/velumin_benchmarks
 aggregates=(--benchmark_repetitions=10 --benchmark_report_aggregates_only=true)
@@ -80,17 +80,22 @@ awk -v kb="$rss_kb" 'BEGIN {printf "resident memory: %.1f MB\n", kb / 1024}'
 kill -TERM "$pid"
 wait "$pid" 2>/dev/null || true
 
-# The program flashing without pause: a datagram every 20 ms on the loopback
-# of its own namespace lights the lamps at every cycle. Arguments: a label and
-# the environment of the run; ready_check says when the icon is up.
+# The program flashing without pause, as the session's user (nobody): a
+# datagram every 20 ms on the loopback of its own namespace lights the lamps at
+# every cycle. Arguments: a label and the environment of the run; ready_check
+# says when the icon is up.
+as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
 flash_cost() {
     local label=$1
     shift
-    rm -rf "$work/config"
-    mkdir -p "$work/config"
-    env "$@" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
-        unshare -n sh -c 'ip link set lo up && exec "$0"' "$PWD/build/linux/src/app/velumin" \
-        </dev/null >"$work/velumin.log" 2>&1 &
+    rm -rf "$work/config" "$work/runtime"
+    mkdir -p "$work/config" "$work/runtime"
+    chmod 700 "$work/runtime"
+    chown 65534:65534 "$work/config" "$work/runtime"
+    chmod 711 "$work"
+    env XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" "$@" \
+        unshare -n sh -c 'ip link set lo up && exec "$@"' sh "${as_user[@]}" \
+        "$PWD/build/linux/src/app/velumin" </dev/null >"$work/velumin.log" 2>&1 &
     pid=$!
     pids+=($pid)
     until ready_check; do sleep 0.01; done
@@ -116,32 +121,31 @@ ready_check() { docked "$before"; }
 flash_cost "XEmbed tray (trayer, Xvfb):" QT_QPA_PLATFORM=xcb WAYLAND_DISPLAY= \
     DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
 
-# A private session bus with a host that reads the pictures at every NewIcon.
-dbus-daemon --session --nofork --address="unix:path=$work/runtime/bus" </dev/null \
-    >"$work/dbus.log" 2>&1 &
-pids+=($!)
-until [ -S "$work/runtime/bus" ]; do sleep 0.01; done
-bus="unix:path=$work/runtime/bus"
-host=
-start_host() {
-    # One watcher at a time owns its bus name.
-    [ -z "$host" ] || { kill "$host"; wait "$host" 2>/dev/null || true; }
-    DBUS_SESSION_BUS_ADDRESS=$bus build/linux/bench/velumin_sni_host >"$work/host.log" 2>&1 &
-    host=$!
-    pids+=($host)
-    until grep -qs ready "$work/host.log"; do sleep 0.01; done
+# The panels' sessions, as the tests run them; each panel reads the pictures
+# again at every NewIcon. Xfce's tray takes this Xvfb's over from trayer.
+kill "$trayer_pid"
+wait "$trayer_pid" 2>/dev/null || true
+session=()
+start_panel() {
+    local home=$work/$1
+    mkdir -p "$home"
+    chown 65534:65534 "$home"
+    chmod 700 "$home"
+    HOME=$home "${as_user[@]}" scripts/panel-session.sh "$1" </dev/null >"$work/$1.log" 2>&1 &
+    pids+=($!)
+    until [ -s "$home/session" ]; do sleep 0.01; done
+    mapfile -t session <"$home/session"
 }
-ready_check() { grep -qs item "$work/host.log"; }
-start_host
-flash_cost "StatusNotifierItem host on X11:" QT_QPA_PLATFORM=xcb WAYLAND_DISPLAY= \
-    DBUS_SESSION_BUS_ADDRESS="$bus"
-XDG_RUNTIME_DIR=$work/runtime weston --backend=headless-backend.so --socket=wl-measure \
-    --idle-time=0 --no-config </dev/null >"$work/weston.log" 2>&1 &
-pids+=($!)
-until [ -S "$work/runtime/wl-measure" ]; do sleep 0.01; done
-start_host
-flash_cost "StatusNotifierItem host on Wayland:" QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=wl-measure \
-    DBUS_SESSION_BUS_ADDRESS="$bus"
+# The icon is up once the panel's watcher holds it.
+ready_check() {
+    env "${session[@]}" "${as_user[@]}" gdbus call --session -d org.kde.StatusNotifierWatcher \
+        -o /StatusNotifierWatcher -m org.freedesktop.DBus.Properties.Get \
+        org.kde.StatusNotifierWatcher RegisteredStatusNotifierItems 2>/dev/null | grep -q "'"
+}
+start_panel xfce
+flash_cost "Xfce's panel, Qt on X11:" "${session[@]}" QT_QPA_PLATFORM=xcb WAYLAND_DISPLAY=
+start_panel sway
+flash_cost "waybar on sway, Qt on Wayland:" "${session[@]}" QT_QPA_PLATFORM=wayland
 
 exe=$(find build/windows -name Velumin.exe -print -quit 2>/dev/null || true)
 if [ -n "$exe" ]; then

@@ -110,11 +110,12 @@ bool ChooseQtPlatform() {
 }
 
 LockKeyDriver& SessionLockKeyDriver() {
-    // Each driver is made once and never destroyed: the lamps give their keys
+    // Each driver is made once, before the lamps that use it, so destroyed
+    // (the X connection closed) only after the last lamp has given its key
     // back during static destruction.
     if (!WaylandSession()) {
-        static X11LockKeyDriver* const x11 = new X11LockKeyDriver(nullptr);
-        return *x11;
+        static X11LockKeyDriver x11(nullptr);
+        return x11;
     }
     // The lock keys of XWayland are not the keyboard's: flipping them would
     // only change what X programs see.

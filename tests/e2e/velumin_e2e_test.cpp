@@ -36,18 +36,6 @@ std::string Defaults(const std::string& key = "", char value = '1') {
     return text;
 }
 
-// Datagrams over loopback until destroyed, in the network namespace of a
-// process (0: the machine's own).
-struct LoopbackTraffic {
-    explicit LoopbackTraffic(pid_t program)
-        : sender(testsupport::Spawn(
-              {"nsenter",
-               "--net=/proc/" + std::to_string(program != 0 ? program : getpid()) + "/ns/net",
-               "bash", "-c", "while sleep 0.02; do echo >/dev/udp/127.0.0.1/9; done"})) {}
-    ~LoopbackTraffic() { testsupport::StopProcess(sender); }
-    pid_t sender;
-};
-
 enum Shown { kSettings, kAbout, kQuestion };
 const char* const kTitles[] = {"設定", "このプログラムについて", "Velumin"};
 
@@ -235,13 +223,8 @@ class E2E : public ::testing::Test {
     pid_t Start() {
         return started.emplace_back(driver->Start(*desktop));
     }
-    // The exit status once the program has ended; -1 if it does not end.
     static int Exit(pid_t pid, std::chrono::milliseconds limit = 60s) {
-        int status = -1;
-        return testsupport::WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit) &&
-                       WIFEXITED(status)
-                   ? WEXITSTATUS(status)
-                   : -1;
+        return testsupport::ExitStatus(pid, limit);
     }
     static bool Running(pid_t pid) {
         return waitpid(pid, nullptr, WNOHANG) == 0;
@@ -292,7 +275,7 @@ class E2E : public ::testing::Test {
         std::vector<std::uint32_t> before;
         std::vector<std::uint32_t> now;
         testsupport::WaitFor([&] {
-            before = std::exchange(now, screen.Pixels(menu));
+            before = std::exchange(now, screen.Shot(menu).pixels);
             return !now.empty() && now == before &&
                    std::count(now.begin(), now.end(), now[0]) < int(now.size()) * 9 / 10;
         });
@@ -315,11 +298,8 @@ TEST_F(E2E, FirstStartIdlesFlashesKeepsASecondInstanceOutAndSavesAtTheEnd) {
         std::this_thread::sleep_for(20ms);
     }
     {
-        LoopbackTraffic traffic(driver->onItsOwn ? program : 0);
-        std::string seen;
-        EXPECT_TRUE(
-            Eventually([&] { return (seen = screen.LampPicture()) != "Idle" && seen.size() < 8; },
-                       "no flash"));
+        testsupport::LoopbackTraffic traffic(driver->onItsOwn ? program : 0);
+        EXPECT_TRUE(Eventually([&] { return testsupport::Lit(screen.LampPicture()); }, "no flash"));
     }
     EXPECT_TRUE(IconShows("Idle"));
     EXPECT_TRUE(screen.Windows(driver->program).empty()) << "a window is shown";
@@ -457,7 +437,7 @@ TEST_F(E2E, EveryWayOutGivesTheLockKeysBackAndSaves) {
         const pid_t program = Start();
         ASSERT_TRUE(Eventually([&] { return screen.DockedIcons().size() == 1; }, "no icon"));
         {
-            LoopbackTraffic traffic(driver->onItsOwn ? program : 0);
+            testsupport::LoopbackTraffic traffic(driver->onItsOwn ? program : 0);
             ASSERT_TRUE(Eventually([&] { return !driver->onItsOwn || !KeysAsAtStart(); },
                                    "no key flashed"));
             takeIt(program);
@@ -478,7 +458,7 @@ TEST_F(E2E, InterfacesLeftOutNeverFlashAndTheirLineOutlivesTheSave) {
     testsupport::WriteFile(driver->Ini(), ini);
     const pid_t program = Start();
     ASSERT_TRUE(IconShows("Idle"));
-    LoopbackTraffic traffic(program);
+    testsupport::LoopbackTraffic traffic(program);
     for (int sample = 0; sample < 50; ++sample) {
         ASSERT_EQ(screen.LampPicture(), "Idle") << "flashed for loopback";
         std::this_thread::sleep_for(20ms);

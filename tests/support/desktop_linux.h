@@ -50,6 +50,29 @@ inline void StopProcess(pid_t pid) {
     }
 }
 
+// The exit status once the process has ended; -1 if it does not end in time.
+inline int ExitStatus(pid_t pid, std::chrono::milliseconds limit) {
+    int status = -1;
+    return WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit) &&
+                   WIFEXITED(status)
+               ? WEXITSTATUS(status)
+               : -1;
+}
+
+// Datagrams over loopback until destroyed, in the network namespace of a
+// process (0: the machine's own).
+struct LoopbackTraffic {
+    explicit LoopbackTraffic(pid_t program)
+        : sender(
+              Spawn({"nsenter",
+                     "--net=/proc/" + std::to_string(program != 0 ? program : getpid()) + "/ns/net",
+                     "bash", "-c", "while sleep 0.02; do echo >/dev/udp/127.0.0.1/9; done"})) {}
+    ~LoopbackTraffic() { StopProcess(sender); }
+    LoopbackTraffic(const LoopbackTraffic&) = delete;
+    LoopbackTraffic& operator=(const LoopbackTraffic&) = delete;
+    pid_t sender;
+};
+
 // An Xvfb of its own and, when asked, trayer; what it started ends with it.
 class VirtualDesktop {
   public:
@@ -114,6 +137,61 @@ class VirtualDesktop {
     std::string m_display;
 };
 
+// Pixels read from a screen as 0xRRGGBB, row by row.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+    std::uint32_t At(int x, int y) const { return pixels[std::size_t(y * width + x)]; }
+};
+
+inline int Luma(std::uint32_t rgb) {
+    return int((rgb >> 16 & 0xFF) * 3 + (rgb >> 8 & 0xFF) * 6 + (rgb & 0xFF)) / 10;
+}
+
+struct Lamp {
+    std::string picture;
+    int x = 0;  // its centre
+    int y = 0;
+};
+
+// "Idle", "Receive", "Send" or "Both" where the image shows the tray lamp: a
+// red half (send lamp) left of a green one (receive lamp), bright when lit;
+// "none" or "unclear" otherwise.
+inline Lamp LampIn(const Image& image) {
+    int count[2][2] = {};  // [red, green][dark, bright]
+    long sumX[2] = {};
+    long sumY = 0;
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const std::uint32_t p = image.At(x, y), r = p >> 16 & 0xFF, g = p >> 8 & 0xFF;
+            // Background and blended pixels at the seam count for nothing.
+            const int lamp = (p & 0xFF) >= 40   ? -1
+                             : r > 96 && g < 40 ? 0
+                             : g > 96 && r < 40 ? 1
+                                                : -1;
+            if (lamp >= 0) {
+                ++count[lamp][(lamp == 0 ? r : g) > 192];
+                sumX[lamp] += x;
+                sumY += y;
+            }
+        }
+    }
+    const int red = count[0][0] + count[0][1];
+    const int green = count[1][0] + count[1][1];
+    if (red < 64 || green < 64 || sumX[0] / red >= sumX[1] / green) {
+        return {red + green == 0 ? "none" : "unclear"};
+    }
+    static const char* const names[] = {"Idle", "Receive", "Send", "Both"};
+    return {names[(count[0][1] > count[0][0] ? 2 : 0) + (count[1][1] > count[1][0] ? 1 : 0)],
+            int((sumX[0] + sumX[1]) / (red + green)), int(sumY / (red + green))};
+}
+
+// A picture that LampIn reads with a lamp lit.
+inline bool Lit(const std::string& picture) {
+    return picture == "Receive" || picture == "Send" || picture == "Both";
+}
+
 struct XWindow {
     Window id = 0;
     int x = 0;
@@ -166,51 +244,43 @@ class XDesktop {
         return icons;
     }
 
-    // "Idle", "Receive", "Send" or "Both" when one icon is docked showing a red
-    // half (send lamp) left of a green one (receive lamp), bright when lit;
-    // "none", "several icons" or "unclear" otherwise.
+    // The picture of the one icon docked, as LampIn reads it; "none" or
+    // "several icons" otherwise.
     std::string LampPicture() {
         const std::vector<XWindow> icons = DockedIcons();
         if (icons.size() != 1) {
             return icons.empty() ? "none" : "several icons";
         }
-        int count[2][2] = {};  // [red, green][dark, bright]
-        long sumX[2] = {};
-        const std::vector<std::uint32_t> pixels = Pixels(icons[0]);
-        for (std::size_t i = 0; i < pixels.size(); ++i) {
-            const std::uint32_t r = pixels[i] >> 16 & 0xFF, g = pixels[i] >> 8 & 0xFF,
-                                b = pixels[i] & 0xFF;
-            // Background and blended pixels at the seam count for nothing.
-            if (b >= 40 || (r < 40) == (g < 40)) {
-                continue;
-            }
-            const int lamp = r > 96 && g < 40 ? 0 : g > 96 && r < 40 ? 1 : -1;
-            if (lamp >= 0) {
-                ++count[lamp][(lamp == 0 ? r : g) > 192];
-                sumX[lamp] += static_cast<long>(i % static_cast<std::size_t>(icons[0].width));
-            }
-        }
-        const int red = count[0][0] + count[0][1];
-        const int green = count[1][0] + count[1][1];
-        if (red < 64 || green < 64 || sumX[0] / red >= sumX[1] / green) {
-            return "unclear";
-        }
-        static const char* const names[] = {"Idle", "Receive", "Send", "Both"};
-        return names[(count[0][1] > count[0][0] ? 2 : 0) + (count[1][1] > count[1][0] ? 1 : 0)];
+        return LampIn(Shot(icons[0])).picture;
     }
 
-    // The window's pixels as 0xRRGGBB, row by row.
-    std::vector<std::uint32_t> Pixels(const XWindow& w) {
-        std::vector<std::uint32_t> pixels;
+    // What the screen shows in the window's rectangle.
+    Image Shot(const XWindow& w) {
         XImage* image = XGetImage(m_dpy, DefaultRootWindow(m_dpy), w.x, w.y, unsigned(w.width),
                                   unsigned(w.height), AllPlanes, ZPixmap);
-        for (int i = 0; image != nullptr && i < w.width * w.height; ++i) {
-            pixels.push_back(std::uint32_t(XGetPixel(image, i % w.width, i / w.width) & 0xFFFFFF));
+        // Nothing where the window has gone.
+        Image shot{image != nullptr ? w.width : 0, image != nullptr ? w.height : 0, {}};
+        for (int y = 0; image != nullptr && y < w.height; ++y) {
+            for (int x = 0; x < w.width; ++x) {
+                // Xvfb's 24-bit screens hold a pixel in 32 bits: read them without a call each.
+                shot.pixels.push_back(
+                    image->bits_per_pixel == 32
+                        ? reinterpret_cast<const std::uint32_t*>(
+                              image->data + std::ptrdiff_t(y) * image->bytes_per_line)[x] &
+                              0xFFFFFF
+                        : std::uint32_t(XGetPixel(image, x, y) & 0xFFFFFF));
+            }
         }
         if (image != nullptr) {
             XDestroyImage(image);
         }
-        return pixels;
+        return shot;
+    }
+    // The screen's top rows.
+    Image Screen(int rows) {
+        XWindowAttributes root{};
+        XGetWindowAttributes(m_dpy, DefaultRootWindow(m_dpy), &root);
+        return Shot({0, 0, 0, root.width, std::min(rows, root.height)});
     }
 
     // A lock key's LED by indicator name ("Caps Lock", "Num Lock", "Scroll Lock").
