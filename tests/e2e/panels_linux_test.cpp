@@ -123,11 +123,12 @@ class Session {
     explicit Session(bool onWayland) : wayland(onWayland) {
         GiveToUser(home);
         fs::permissions(home, fs::perms::owner_all, fs::perm_options::replace);
-        m_session = testsupport::Spawn(
-            {"sh", "-c",
-             "exec " + kAsUser + VELUMIN_SOURCE_DIR "/scripts/panel-session.sh " +
-                 (wayland ? "sway" : "xfce")},
-            {"HOME=" + home.string(), xServer.DisplayEnv()});
+        // A copy the user can read wherever the checkout is.
+        fs::copy_file(VELUMIN_SOURCE_DIR "/scripts/panel-session.sh", m_dir / "panel-session.sh");
+        m_session = testsupport::Spawn({"sh", "-c",
+                                        "exec " + kAsUser + (m_dir / "panel-session.sh").string() +
+                                            " " + (wayland ? "sway" : "xfce")},
+                                       {"HOME=" + home.string(), xServer.DisplayEnv()});
         if (!WaitFor([&] { return fs::exists(home / "session"); }, 60s)) {
             failure = "the panel's session did not start";
             return;
@@ -270,6 +271,8 @@ class Panel : public testing::Test {
         fs::create_directories(dir / "platforms");
         fs::copy_file(VELUMIN_QT_PLATFORMS "/libqxcb.so", dir / "platforms/libqxcb.so");
         GiveToUser(dir / "config/velumin");
+        // A copy the user can run wherever the build tree is.
+        fs::copy_file(VELUMIN_EXE, dir / "velumin");
     }
     void TearDown() override { testsupport::StopProcess(program); }
 
@@ -279,11 +282,12 @@ class Panel : public testing::Test {
         env.insert(env.begin(), session->program.begin(), session->program.end());
         env.push_back("XDG_CONFIG_HOME=" + (dir / "config").string());
         const std::string hide = hidePlugin ? "mount --bind \"$2\" \"$3\" && " : "";
-        program = testsupport::Spawn(
-            {"unshare", "-n", "-m", "sh", "-c",
-             hide + "ip link set lo up && exec " + kAsUser + "\"$0\" 2>>\"$1\"", VELUMIN_EXE,
-             (dir / "stderr").string(), (dir / "platforms").string(), VELUMIN_QT_PLATFORMS},
-            env);
+        program =
+            testsupport::Spawn({"unshare", "-n", "-m", "sh", "-c",
+                                hide + "ip link set lo up && exec " + kAsUser + "\"$0\" 2>>\"$1\"",
+                                (dir / "velumin").string(), (dir / "stderr").string(),
+                                (dir / "platforms").string(), VELUMIN_QT_PLATFORMS},
+                               env);
     }
     int Exit(bool terminate = true) {
         if (terminate) {

@@ -114,13 +114,17 @@ class SerialLampOnAUart : public testing::Test {
         fs::create_directories(dir / "runtime");
         fs::permissions(dir / "runtime", fs::perms::owner_all, fs::perm_options::replace);
         std::vector<std::string> argv = {"ip", "netns", "exec", "lamp"};
+        std::string program = VELUMIN_EXE;
         if (asNobody) {
+            // A copy the user can run wherever the build tree is.
+            program = (dir / "velumin").string();
+            fs::copy_file(VELUMIN_EXE, program);
             Shell("chown -R nobody:nogroup " + dir.string());
             argv.insert(argv.end(),
                         {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"});
         }
         argv.insert(argv.end(),
-                    {"sh", "-c", "exec \"$0\" 2>\"$1\"", VELUMIN_EXE, (dir / "stderr").string()});
+                    {"sh", "-c", "exec \"$0\" 2>\"$1\"", program, (dir / "stderr").string()});
         return testsupport::Spawn(
             argv, {desktop->DisplayEnv(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
                    "XDG_RUNTIME_DIR=" + (dir / "runtime").string(), "HOME=" + dir.string(),
