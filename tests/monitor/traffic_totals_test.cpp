@@ -40,9 +40,11 @@ TEST(InterfaceFilter, CountsWhatThePatternsChoose) {
              Case{"!lo, !docker*, !veth*", "vethab12", false},
              Case{"!lo, !docker*, !veth*", "eth0", true},
              Case{"!lo", "lo0", true},
+             Case{"!lo*", "lo", false},  // a star takes nothing at all too
              // Including patterns: only what they match, less what an exclusion takes.
              Case{"eth0,,wlan0,", "wlan0", true},
              Case{"eth0, wlan0", "eth1", false},
+             Case{"eth0*", "eth0", true},
              Case{"!eth1, e*", "eth1", false},
              Case{"  e*\t ,!  enp3s0 ", "enp3s0", false},
              Case{"  e*\t ,!  enp3s0 ", "eno1", true},
