@@ -9,14 +9,19 @@
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QStringList>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "lamps/lock_keys_uinput_linux.h"
 #include "lamps/lock_keys_x11.h"
 #include "ui/messages_linux.h"
 
 namespace {
+
+// The lock keys of a Wayland session, asked later why they stay dark.
+UinputLockKeyDriver* waylandLockKeys = nullptr;
 
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
@@ -109,11 +114,29 @@ bool ChooseQtPlatform() {
     return true;
 }
 
+LockKeyDriver& SystemLockKeyDriver() {
+    // Made on first use, as the first lamp is constructed, and never destroyed:
+    // the lamps restore their keys during static destruction. The lock keys of
+    // XWayland are not the keyboard's: in a Wayland session the keys are
+    // pressed on a keyboard of the program's own, which the compositor takes.
+    static LockKeyDriver* const driver = []() -> LockKeyDriver* {
+        if (!WaylandSession()) {
+            return new X11LockKeyDriver(nullptr);
+        }
+        waylandLockKeys = new UinputLockKeyDriver("/dev/uinput", "/sys/class/leds", TellUser);
+        return waylandLockKeys;
+    }();
+    return *driver;
+}
+
 void SayWhenKeyboardLampsStayDark() {
-    if (WaylandSession()) {
+    const int error = waylandLockKeys != nullptr ? waylandLockKeys->OpenError() : 0;
+    if (error != 0) {
         TellUser(
-            "a Wayland session lets no program drive the keyboard's lock keys: the keyboard "
-            "lamps stay dark (the tray icon and the serial lamp still flash)");
+            std::string("the keyboard lamps stay dark in this Wayland session: /dev/uinput: ") +
+            std::strerror(error) +
+            (error == EACCES ? " (sudo velumin-uinput-access on grants the access)" : "") +
+            "; the tray icon and the serial lamp still flash");
     }
 }
 

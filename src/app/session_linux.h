@@ -1,5 +1,6 @@
 // What the desktop session offers the Linux program: which Qt platform can
-// start, and what a Wayland session withholds.
+// start, and how its lock keys are switched. SystemLockKeyDriver() is defined
+// here: XTest in an X11 session, a uinput keyboard in a Wayland session.
 #pragma once
 
 // Before the QApplication: Qt aborts when the only platform it may try cannot
@@ -9,8 +10,8 @@
 // returned.
 bool ChooseQtPlatform();
 
-// In a Wayland session, says once on standard error why the keyboard lamps
-// stay dark.
+// In a Wayland session whose user may not open /dev/uinput, says once on
+// standard error why the keyboard lamps stay dark, and what grants the access.
 void SayWhenKeyboardLampsStayDark();
 
 // Without a tray at start-up: an XEmbed tray that starts later still gets the

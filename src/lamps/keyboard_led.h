@@ -20,7 +20,8 @@ class LockKeyDriver {
     virtual void ToggleLock(int virtualKey) = 0;
 };
 
-// The platform's driver (_win: GetKeyState and SendInput; _x11: XTest and XKB).
+// The platform's driver (_win: GetKeyState and SendInput; on Linux the
+// session's, chosen in app/session_linux.cpp: _x11 XTest and XKB, or uinput).
 LockKeyDriver& SystemLockKeyDriver();
 
 class CKeyboardLed {

@@ -52,13 +52,6 @@ bool ReadIndicator(Display* display, const LockKey& key, Atom& name, Bool& on) {
            XkbGetNamedIndicator(display, name, &index, &on, nullptr, nullptr) == True;
 }
 
-// Flips nothing and reads every lock as off.
-class NoLockKeyDriver final : public LockKeyDriver {
-  public:
-    int GetLockState(int /*virtualKey*/) override { return 0; }
-    void ToggleLock(int /*virtualKey*/) override {}
-};
-
 }  // namespace
 
 bool WaylandSession() {
@@ -156,15 +149,4 @@ void X11LockKeyDriver::ToggleLock(int virtualKey) {
     // The server handles a request before answering a later one, so after this
     // round trip the next read already sees the flip.
     XSync(m_display, False);
-}
-
-LockKeyDriver& SystemLockKeyDriver() {
-    // Made on first use, as the first lamp is constructed, and never destroyed:
-    // the lamps restore their keys during static destruction. The lock keys of
-    // XWayland are not the keyboard's: flipping them would only change what X
-    // programs see, so a Wayland session gets a driver that touches nothing.
-    static LockKeyDriver* const driver = WaylandSession()
-                                             ? static_cast<LockKeyDriver*>(new NoLockKeyDriver)
-                                             : new X11LockKeyDriver(nullptr);
-    return *driver;
 }

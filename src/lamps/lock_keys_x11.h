@@ -8,7 +8,8 @@
 struct _XDisplay;
 
 // True in a Wayland session, told the way Qt tells it: WAYLAND_DISPLAY is set
-// or XDG_SESSION_TYPE is wayland. No lock key can be driven there.
+// or XDG_SESSION_TYPE is wayland. The lock keys of XWayland there are not the
+// keyboard's.
 bool WaylandSession();
 
 class X11LockKeyDriver final : public LockKeyDriver {

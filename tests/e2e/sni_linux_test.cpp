@@ -1,15 +1,14 @@
 // The real velumin in a Wayland session (a headless weston) with a
 // StatusNotifierItem host of the test's own on a private session bus: the icon
-// and its pictures, the menu over D-Bus, the lock keys, the dialogs. The X11
-// side of the tray is the end-to-end runs' with trayer.
+// and its pictures, the menu over D-Bus, the dialogs. The X11 side of the tray
+// is the end-to-end runs' with trayer, the lock keys of a Wayland session the
+// guest's (tests/lamps/lock_keys_uinput_linux_test.cpp).
 #include <gtest/gtest.h>
 
 // Qt before Xlib, whose macros would break Qt's headers.
 #include "e2e/sni_host_linux.h"
 
 #include <QLibraryInfo>
-
-#include <X11/keysym.h>
 
 #include <memory>
 
@@ -30,8 +29,7 @@ int CountOf(const std::string& text, const std::string& part) {
     return count;
 }
 
-// One session per test: a bus, weston, and an X server that stands for
-// XWayland, whose lock keys must stay alone.
+// One session per test: a bus, weston, and an X server for Qt's X11 platform.
 class Sni : public testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -63,8 +61,6 @@ class Sni : public testing::Test {
             host = std::make_unique<sni::Host>(QString::fromStdString(bus));
             return host->Ready();
         }));
-        screen.SetLed("Caps Lock", XK_Caps_Lock, true);
-        screen.SetLed("Num Lock", XK_Num_Lock, false);
     }
     void TearDown() override {
         for (auto pid = started.rbegin(); pid != started.rend(); ++pid) {
@@ -75,7 +71,8 @@ class Sni : public testing::Test {
     pid_t Started(pid_t pid) { return started.emplace_back(pid); }
 
     // Starts velumin in a network namespace of its own, with env added to the
-    // session's; hidePlugin hides Qt's Wayland plugins from it.
+    // session's; hidePlugin hides Qt's Wayland plugins from it. This machine's
+    // uinput is out of its reach: the program would add a keyboard to it.
     void Launch(std::vector<std::string> env = {}, bool hidePlugin = false) {
         env.insert(env.begin(),
                    {"DBUS_SESSION_BUS_ADDRESS=" + bus, desktop.DisplayEnv(),
@@ -91,8 +88,10 @@ class Sni : public testing::Test {
         const std::string hide = hidePlugin ? "mount --bind \"$2\" \"$3\" && " : "";
         program = Started(
             Spawn({"unshare", "-n", "-m", "sh", "-c",
-                   hide + "ip link set lo up && exec \"$0\" 2>>\"$1\"", VELUMIN_EXE,
-                   (dir / "stderr").string(), (dir / "platforms").string(), plugins.string()},
+                   hide + "{ ! [ -e /dev/uinput ] || mount --bind /dev/null /dev/uinput; } && "
+                          "ip link set lo up && exec \"$0\" 2>>\"$1\"",
+                   VELUMIN_EXE, (dir / "stderr").string(), (dir / "platforms").string(),
+                   plugins.string()},
                   env));
     }
     int Exit(bool terminate = true) {
@@ -114,7 +113,6 @@ class Sni : public testing::Test {
     testsupport::TempDir dir;
     const std::string bus = "unix:path=" + (dir / "bus").string();
     testsupport::VirtualDesktop desktop;
-    testsupport::XDesktop screen{desktop.Display()};
     std::unique_ptr<sni::Host> host;
     std::vector<pid_t> started;
     pid_t program = -1;
@@ -153,7 +151,6 @@ TEST_F(Sni, IconFlashesAtTwoUpdatesAFlashAndItsMenuWorksOverDBus) {
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
     EXPECT_EQ(host->NewIcons(), settled);
     const auto start = std::chrono::steady_clock::now();
-    bool keysFlipped = false;
     {
         const pid_t traffic =
             Started(Spawn({"nsenter", "--net=/proc/" + std::to_string(program) + "/ns/net", "bash",
@@ -161,7 +158,6 @@ TEST_F(Sni, IconFlashesAtTwoUpdatesAFlashAndItsMenuWorksOverDBus) {
         bool flashSeen = false;
         EXPECT_TRUE(sni::Pump([&] {
             flashSeen = flashSeen || host->IconShows() != "Idle";
-            keysFlipped = keysFlipped || !screen.Led("Caps Lock") || screen.Led("Num Lock");
             return flashSeen && host->NewIcons() - settled >= 20;
         }));
         kill(traffic, SIGKILL);
@@ -172,16 +168,12 @@ TEST_F(Sni, IconFlashesAtTwoUpdatesAFlashAndItsMenuWorksOverDBus) {
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     EXPECT_LE(host->NewIcons() - settled, 2 * (elapsed.count() / 200 + 1));
-    // The lamps of XWayland's keys would light nothing real.
-    EXPECT_FALSE(keysFlipped);
-    EXPECT_EQ(CountOf(Errors(), "velumin: a Wayland session"), 1) << Errors();
 
     host->Click(items.front().id);
     EXPECT_TRUE(WaitFor([&] { return WindowShown("設定"); }));
     host->Click(items.back().id);
     EXPECT_TRUE(WaitFor([&] { return WindowShown("Velumin"); }));
     EXPECT_EQ(Exit(), 0);
-    EXPECT_TRUE(screen.Led("Caps Lock") && !screen.Led("Num Lock"));
     EXPECT_NE(testsupport::ReadFile(dir / "config/velumin/Velumin.ini").find("UseKeybordLed=1\n"),
               std::string::npos);
 }
