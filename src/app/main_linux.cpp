@@ -201,9 +201,12 @@ int main(int argc, char* argv[]) {
         lock = instanceLock.Acquire(FallbackInstanceLockPath());
     }
     if (lock == InstanceLockResult::HeldElsewhere) {
-        // Another instance runs: end at once, touching nothing of its.
+        // Another instance runs: end at once, touching nothing of its. Not even
+        // the lock keys this process found: the other instance drives them, and
+        // giving back what this one saw would undo a flash of its.
         TellUser("already running; its icon is in the system tray.");
-        return 0;
+        std::fflush(nullptr);
+        _exit(0);
     }
 
     if (!ChooseQtPlatform()) {
