@@ -18,16 +18,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using testsupport::CountOf;
 using testsupport::Spawn;
 using testsupport::WaitFor;
-
-int CountOf(const std::string& text, const std::string& part) {
-    int count = 0;
-    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
 
 // One session per test: a bus, weston, and an X server for Qt's X11 platform.
 class Sni : public testing::Test {
