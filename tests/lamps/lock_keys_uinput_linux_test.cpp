@@ -107,7 +107,7 @@ class KeyboardLampsOnWayland : public GuestProgram {
     static void Press(int key) {
         const bool was = Leds()[key];
         monitor << "sendkey " << kKeys[key] << std::endl;
-        EXPECT_TRUE(WaitFor([&] { return Leds()[key] != was && Locks().back()[key] != was; }));
+        EXPECT_TRUE(WaitFor([&] { return Leds()[key] != was && Locks().back()[key] != was; }, 60s));
     }
 
     static inline std::vector<pid_t> session;
@@ -184,7 +184,7 @@ TEST_F(KeyboardLampsOnWayland, TrafficFlipsTheLocksAndEveryWayOutGivesThemBack) 
             Choose("x", "Velumin", "Return");
         }
         EXPECT_EQ(End(program, !row.exitFromMenu), 0);
-        EXPECT_TRUE(WaitFor([&] { return Leds() == start && Locks().back() == start; }))
+        EXPECT_TRUE(WaitFor([&] { return Leds() == start && Locks().back() == start; }, 60s))
             << "not given back";
         // The compositor's locks went with the LEDs.
         std::vector<Keys> locks = Locks();
