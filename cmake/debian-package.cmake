@@ -8,8 +8,9 @@ set(CPACK_PACKAGE_CONTACT "The Velumin developers <velumin@velumin.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "network activity lamps in the tray, the keyboard LEDs and a serial port")
 set(CPACK_PACKAGE_DESCRIPTION "Velumin watches the octet counters of every network interface and
 flashes a receive lamp and a send lamp whenever data has moved: its tray
-icon, the keyboard's lock-key LEDs (X11 sessions) and an external lamp on a
-serial port's DTR and RTS lines.")
+icon, the keyboard's lock-key LEDs and an external lamp on a serial port's
+DTR and RTS lines. In a Wayland session the keyboard lamps need access to
+/dev/uinput, which velumin-uinput-access grants.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

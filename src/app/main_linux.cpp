@@ -87,7 +87,8 @@ int main(int argc, char* argv[]) {
         lock = instanceLock.Acquire(FallbackInstanceLockPath());
     }
     if (lock == InstanceLockResult::HeldElsewhere) {
-        // Another instance runs: end at once, touching nothing of its.
+        // Another instance runs: end at once, touching nothing of its. The
+        // lamps are not made yet, so no lock key is read or given back.
         TellUser("already running; its icon is in the system tray.");
         return 0;
     }

@@ -8,12 +8,14 @@
 #include <QDir>
 #include <QLibraryInfo>
 #include <QStringList>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "base/file_descriptor_linux.h"
 #include "base/messages_linux.h"
+#include "lamps/lock_keys_uinput_linux.h"
 #include "lamps/lock_keys_x11.h"
 
 namespace {
@@ -111,17 +113,24 @@ bool ChooseQtPlatform() {
 
 LockKeyDriver& SessionLockKeyDriver() {
     // Each driver is made once, before the lamps that use it, so destroyed
-    // (the X connection closed) only after the last lamp has given its key
-    // back during static destruction.
+    // (the X connection closed, the virtual keyboard removed) only after the
+    // last lamp has given its key back during static destruction.
     if (!WaylandSession()) {
         static X11LockKeyDriver x11(nullptr);
         return x11;
     }
-    // The lock keys of XWayland are not the keyboard's: flipping them would
-    // only change what X programs see.
-    TellUser(
-        "a Wayland session lets no program drive the keyboard's lock keys: the keyboard "
-        "lamps stay dark (the tray icon and the serial lamp still flash)");
+    // The lock keys of XWayland are not the keyboard's: in a Wayland session
+    // the keys are pressed on a keyboard of the program's own, which the
+    // compositor takes like any other.
+    static UinputLockKeyDriver uinput("/dev/uinput", "/sys/class/leds", TellUser);
+    const int error = uinput.OpenError();
+    if (error == 0) {
+        return uinput;
+    }
+    TellUser(std::string("the keyboard lamps stay dark in this Wayland session: /dev/uinput: ") +
+             std::strerror(error) +
+             (error == EACCES ? " (sudo velumin-uinput-access on grants the access)" : "") +
+             "; the tray icon and the serial lamp still flash");
     static NoLockKeys none;
     return none;
 }

@@ -16,9 +16,9 @@ bool WaylandSession();
 bool ChooseQtPlatform();
 
 // The lock keys' driver for this session, chosen once before the lamps are
-// made: XTest and XKB on the X display, or in a Wayland session a driver that
-// touches nothing, which is said once on standard error. Another driver for
-// Wayland sessions goes in here, tried before the one that touches nothing.
+// made: XTest and XKB on the X display; in a Wayland session a keyboard of
+// the program's own made through uinput or, where /dev/uinput cannot be
+// opened, a driver that touches nothing, which is said once on standard error.
 LockKeyDriver& SessionLockKeyDriver();
 
 // Without a tray at start-up: an XEmbed tray that starts later still gets the

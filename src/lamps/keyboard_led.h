@@ -47,7 +47,8 @@ class LockKeyDriver {
 
 // The keys of a session where no program may drive them: every lock reads
 // as off and nothing flips, so the keyboard lamps stay dark. The platforms'
-// drivers are lock_keys_win and lock_keys_x11; the program chooses one.
+// drivers are lock_keys_win, lock_keys_x11 and lock_keys_uinput_linux; the
+// program chooses one.
 class NoLockKeys final : public LockKeyDriver {
   public:
     int GetLockState(int /*virtualKey*/) override { return 0; }

@@ -33,6 +33,11 @@ for size in 16 32; do
         fail "$png is not $size by $size"
 done
 
+# The access command, executable, and its rule where it looks for it.
+[ -f "$root/usr/share/velumin/70-velumin-uinput.rules" ] || fail "no uinput rule"
+status=0 && "$root/usr/sbin/velumin-uinput-access" 2>/dev/null || status=$?
+[ "$status" -eq 2 ] || fail "velumin-uinput-access without on or off: status $status"
+
 # The installed program runs from its unpacked root; the build tree's copy has
 # the desktop to itself in the end-to-end runs.
 version=$("$root/usr/bin/velumin" --version) || fail "the installed program does not run"

@@ -84,12 +84,6 @@ struct LinuxDriver final : Driver {
         onItsOwn = true;
         waysOut.emplace_back("SIGINT", [](pid_t pid) { kill(pid, SIGINT); });
         waysOut.emplace_back("SIGHUP", [](pid_t pid) { kill(pid, SIGHUP); });
-        waysOut.emplace_back("after a second instance", [this](pid_t pid) {
-            int status = -1;
-            waitpid(Start(*desktop), &status, 0);
-            EXPECT_EQ(status, 0);
-            kill(pid, SIGTERM);
-        });
     }
     pid_t Start(const testsupport::VirtualDesktop& on) override {
         fs::create_directories(dir / "runtime");

@@ -1,55 +1,17 @@
 // The serial lamp of the real program on a real UART: the guest's ttyS1, a
 // 16550A under the kernel's 8250 driver, whose modem lines are read from the
 // kernel's report as a lamp on them would see them. Runs only in the QEMU
-// guest (tests/vm/run.sh). Traffic comes over a veth pair between two network
-// namespaces whose neighbours are fixed, so that nothing answers and each
-// direction can move alone.
+// guest (tests/vm/run.sh).
+#include "support/guest_linux.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
-
-#include <gtest/gtest.h>
-
-#include "support/desktop_linux.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using namespace std::chrono_literals;
-using testsupport::WaitFor;
-
-struct Lines {
-    bool dtr = false;
-    bool rts = false;
-    bool operator==(const Lines&) const = default;
-};
-
-// ttyS1's DTR and RTS now; nothing outside the guest, where it is not ours.
-std::optional<Lines> ReadLines() {
-    std::istringstream report(testsupport::ReadFile("/proc/tty/driver/serial"));
-    for (std::string line; std::getline(report, line);) {
-        if (line.starts_with("1: uart:16550A") &&
-            testsupport::ReadFile("/proc/cmdline").find("velumin.share=") != std::string::npos) {
-            return Lines{line.find("DTR") != std::string::npos,
-                         line.find("RTS") != std::string::npos};
-        }
-    }
-    return std::nullopt;
-}
-
-int Shell(const std::string& command) {
-    return std::system(command.c_str());
-}
-
-// Datagrams every 50 ms to an address nobody has, from one namespace into the
-// other: "lamp" only sends, "peer" only receives.
-struct Traffic {
-    explicit Traffic(const char* from)
-        : sender(testsupport::Spawn({"ip", "netns", "exec", from, "bash", "-c",
-                                     "while :; do echo >/dev/udp/10.9.0.3/9; sleep 0.05; done"})) {}
-    ~Traffic() { testsupport::StopProcess(sender); }
-    pid_t sender;
-};
+using namespace testsupport;
 
 // The flags of the program's descriptor of ttyS1, 0 when it has none. Found by
 // device, since the guest reads paths from the root it was started in.
@@ -61,7 +23,7 @@ long PortFlags(pid_t program) {
     for (const auto& fd : fs::directory_iterator(proc / "fd", error)) {
         if (stat(fd.path().c_str(), &file) == 0 && stat("/dev/ttyS1", &port) == 0 &&
             S_ISCHR(file.st_mode) && file.st_rdev == port.st_rdev) {
-            const std::string info = testsupport::ReadFile(proc / "fdinfo" / fd.path().filename());
+            const std::string info = ReadFile(proc / "fdinfo" / fd.path().filename());
             return std::stol(info.substr(info.find("flags:") + 6), nullptr, 8);
         }
     }
@@ -79,80 +41,19 @@ struct Row {
     bool flashes = false;        // the port opens: traffic lights it
 };
 
-class SerialLampOnAUart : public testing::Test {
+class SerialLampOnAUart : public GuestProgram {
   protected:
     static void SetUpTestSuite() {
         if (ReadLines()) {
             // As udev gives it on Debian.
             Shell("chgrp dialout /dev/ttyS1 && chmod 0660 /dev/ttyS1");
-            desktop = std::make_unique<testsupport::VirtualDesktop>(true);
+            desktop = std::make_unique<VirtualDesktop>(true);
         }
     }
-    static void TearDownTestSuite() { desktop.reset(); }
     void SetUp() override {
         if (!desktop) {
             GTEST_SKIP() << "needs the guest's UART: run it through tests/vm/run.sh";
         }
-    }
-
-    // New namespaces for each program: totals that start at zero, so that its
-    // first poll lights nothing.
-    static int MakeNetworks() {
-        return Shell(
-            "ip netns del lamp 2>/dev/null; ip netns del peer 2>/dev/null; set -e; for ns in lamp "
-            "peer; do"
-            " ip netns add $ns; ip netns exec $ns sysctl -qw net.ipv6.conf.all.disable_ipv6=1"
-            " net.ipv6.conf.default.disable_ipv6=1; ip -n $ns link set lo up; done;"
-            "ip link add v0 netns lamp address 02:00:00:00:00:01 type veth"
-            " peer v1 netns peer address 02:00:00:00:00:02;"
-            "ip -n lamp addr add 10.9.0.1/24 dev v0; ip -n lamp link set v0 up;"
-            "ip -n peer addr add 10.9.0.2/24 dev v1; ip -n peer link set v1 up;"
-            "ip -n lamp neigh add 10.9.0.3 lladdr 02:00:00:00:00:02 dev v0;"
-            "ip -n peer neigh add 10.9.0.3 lladdr 02:00:00:00:00:01 dev v1");
-    }
-    static pid_t Start(const fs::path& dir, bool asNobody) {
-        fs::create_directories(dir / "runtime");
-        fs::permissions(dir / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-        std::vector<std::string> argv = {"ip", "netns", "exec", "lamp"};
-        std::string program = VELUMIN_EXE;
-        if (asNobody) {
-            // A copy the user can run wherever the build tree is.
-            program = (dir / "velumin").string();
-            fs::copy_file(VELUMIN_EXE, program);
-            Shell("chown -R nobody:nogroup " + dir.string());
-            argv.insert(argv.end(),
-                        {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"});
-        }
-        argv.insert(argv.end(),
-                    {"sh", "-c", "exec \"$0\" 2>\"$1\"", program, (dir / "stderr").string()});
-        return testsupport::Spawn(
-            argv, {desktop->DisplayEnv(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
-                   "XDG_RUNTIME_DIR=" + (dir / "runtime").string(), "HOME=" + dir.string(),
-                   "QT_QPA_PLATFORM=xcb", "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent"});
-    }
-    // Settings from the tray menu, as a user opens it, and keys typed into it.
-    static void Settings(const std::string& keys) {
-        testsupport::XDesktop screen(desktop->Display());
-        const auto shown = [&](const char* title) { return screen.Windows("velumin", title); };
-        const auto menu = [&] {
-            const std::vector<testsupport::XWindow> windows = shown(nullptr);
-            return std::any_of(windows.begin(), windows.end(),
-                               [](const auto& w) { return w.popup; });
-        };
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                const std::vector<testsupport::XWindow> icons = screen.DockedIcons();
-                return icons.size() == 1 &&
-                       desktop->Run("xdotool mousemove " + std::to_string(icons[0].x + 8) + " " +
-                                    std::to_string(icons[0].y + 8) + " click 3") == 0 &&
-                       WaitFor(menu, 5s);
-            },
-            60s));
-        desktop->Run("xdotool key s");
-        ASSERT_TRUE(WaitFor([&] { return shown("設定").size() == 1; }, 30s));
-        desktop->Run("xdotool windowfocus --sync " + std::to_string(shown("設定")[0].id) +
-                     " key --delay 40 " + keys);
-        EXPECT_TRUE(WaitFor([&] { return shown("設定").empty(); }, 30s));
     }
 
     // Every change of the lines, as the conditions below sample them.
@@ -164,7 +65,6 @@ class SerialLampOnAUart : public testing::Test {
         return now;
     }
 
-    static inline std::unique_ptr<testsupport::VirtualDesktop> desktop;
     std::vector<Lines> seen;
 };
 
@@ -193,7 +93,7 @@ TEST_F(SerialLampOnAUart, FollowsTrafficAtItsLevelsAndSaysWhyWhenItCannotOpen) {
         ASSERT_EQ(MakeNetworks(), 0);
         // Parameters the lamp must set, and some it must keep.
         ASSERT_EQ(Shell("stty -F /dev/ttyS1 19200 cs7 cstopb parenb -clocal hupcl echo"), 0);
-        const testsupport::TempDir dir;
+        const TempDir dir;
         fs::create_directories(dir / "config/velumin");
         std::istringstream values(row.ini);
         std::string use, port, inversion;
@@ -202,15 +102,14 @@ TEST_F(SerialLampOnAUart, FollowsTrafficAtItsLevelsAndSaysWhyWhenItCannotOpen) {
             "[Settings]\nUseKeybordLed=0\nUseReceiveLed=0\nUseSendLed=0\n"
             "ReceiveLed=0\nSendLed=2\nSerialPortNum=" +
             port + "\nUseSerialLed=" + use + "\nLedInversion=" + inversion + "\n";
-        testsupport::WriteFile(dir / "config/velumin/Velumin.ini", ini);
+        WriteFile(dir / "config/velumin/Velumin.ini", ini);
         // A terminal program that locks the device while it has it open.
         const pid_t holder =
-            row.held ? testsupport::Spawn(
-                           {"bash", "-c", "exec 3</dev/ttyS1 && flock 3 && exec sleep infinity"})
+            row.held ? Spawn({"bash", "-c", "exec 3</dev/ttyS1 && flock 3 && exec sleep infinity"})
                      : -1;
         ASSERT_TRUE(WaitFor([&] { return !row.held || Shell("flock -n /dev/ttyS1 true") != 0; }));
-        const pid_t program = Start(dir.path(), row.asNobody);
-        const auto errors = [&] { return testsupport::ReadFile(dir / "stderr"); };
+        const pid_t program = Start(dir.path(), row.asNobody ? "--clear-groups" : nullptr);
+        const auto errors = [&] { return ReadFile(dir / "stderr"); };
         const bool inverted = inversion == "1";
         const Lines idle{inverted, inverted};
 
@@ -266,8 +165,8 @@ TEST_F(SerialLampOnAUart, FollowsTrafficAtItsLevelsAndSaysWhyWhenItCannotOpen) {
             EXPECT_TRUE(WaitFor([&] { return PortFlags(program) == 0; })) << "the port kept";
         }
         if (!row.settingsKeys.empty()) {
-            testsupport::StopProcess(holder);
-            Settings(row.settingsKeys);
+            StopProcess(holder);
+            Choose("s", "設定", row.settingsKeys);
             const bool nowInverted = inverted && row.changed != "LedInversion=0";
             EXPECT_TRUE(WaitFor([&] { return PortFlags(program) != 0; }, 30s)) << "not reopened";
             EXPECT_TRUE(WaitFor([&] {
@@ -277,16 +176,13 @@ TEST_F(SerialLampOnAUart, FollowsTrafficAtItsLevelsAndSaysWhyWhenItCannotOpen) {
 
         // However the row ends: one line said at most, the port given back with
         // its lines low and its parameters set, and the settings kept.
-        kill(program, SIGTERM);
-        int status = -1;
-        EXPECT_TRUE(WaitFor([&] { return waitpid(program, &status, WNOHANG) == program; }, 60s));
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        testsupport::StopProcess(holder);
+        EXPECT_EQ(End(program), 0);
+        StopProcess(holder);
         EXPECT_EQ(errors(), row.said.empty() ? "" : row.said + "\n");
         EXPECT_TRUE(Sample() == Lines{}) << "the lamp stays lit after the end";
         if (row.flashes || !row.settingsKeys.empty()) {
             ASSERT_EQ(Shell("stty -F /dev/ttyS1 -a >" + (dir / "stty").string()), 0);
-            std::string stty = " " + testsupport::ReadFile(dir / "stty") + " ";
+            std::string stty = " " + ReadFile(dir / "stty") + " ";
             std::replace_if(
                 stty.begin(), stty.end(), [](char c) { return c == ';' || c == '\n'; }, ' ');
             for (const char* set :
@@ -299,7 +195,7 @@ TEST_F(SerialLampOnAUart, FollowsTrafficAtItsLevelsAndSaysWhyWhenItCannotOpen) {
             const std::size_t at = saved.find(row.changed.substr(0, row.changed.find('=') + 1));
             saved.replace(at, saved.find('\n', at) - at, row.changed);
         }
-        EXPECT_EQ(testsupport::ReadFile(dir / "config/velumin/Velumin.ini"), saved);
+        EXPECT_EQ(ReadFile(dir / "config/velumin/Velumin.ini"), saved);
     }
 }
 

@@ -111,7 +111,8 @@ class VirtualDesktop {
                           "--width", "160", "--heighttype", "pixel", "--height", "32",
                           "--transparent", "false", "--tint", "0x404040"},
                          {DisplayEnv()});
-        if (!WaitFor([this] { return TrayOwned(); })) {
+        // Emulated in the guest on a busy machine, trayer may take its time.
+        if (!WaitFor([this] { return TrayOwned(); }, std::chrono::seconds(60))) {
             throw std::runtime_error("trayer did not take the tray selection");
         }
     }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Boots a QEMU guest on Debian's kernel over this machine's own files and runs
 # one command in it as root: the devices this machine lacks (a 16550A UART on
-# ttyS1, a PS/2 keyboard with its LEDs, uinput, loadable modules) for the tests.
+# ttyS1, a PS/2 keyboard with its LEDs, a display for DRM, uinput, loadable
+# modules) for the tests. The guest reaches QEMU's monitor through the virtio
+# port named velumin.monitor: "sendkey caps_lock" presses a key on the keyboard.
 #
 #   tests/vm/run.sh [--timeout SECONDS] [--alongside COMMAND] [--] COMMAND [ARG...]
 #
@@ -52,9 +54,14 @@ install -m 755 "$here/init.sh" "$work/initrd/init"
 } >"$share/command"
 printf '%s\n' "$alongside" >"$share/alongside"
 
+# The monitor listens on a socket that the virtio port connects to, so that
+# what the guest writes to the port is the monitor's input.
 status=0
 timeout -k 10 "$timeout" qemu-system-x86_64 -accel tcg -machine pc -m 1536 -smp 1 \
-    -nodefaults -no-reboot -display none -vga none -nic none \
+    -nodefaults -no-reboot -display none -vga std -nic none \
+    -chardev socket,id=monitor,path="$work/monitor",server=on,wait=off -mon monitor \
+    -chardev socket,id=port,path="$work/monitor" -device virtio-serial \
+    -device virtserialport,chardev=port,name=velumin.monitor \
     -kernel "$kernel" -initrd "$work/initrd.gz" \
     -append "console=ttyS0 quiet loglevel=4 panic=-1 velumin.share=$share velumin.stage=$here/guest.sh" \
     -serial "file:$work/console" -serial null \
