@@ -24,7 +24,8 @@ namespace {
 using namespace std::chrono_literals;
 using std::chrono::steady_clock;
 
-struct LockKey {
+// The lock keys as the kernel names them, in the order of kLockKeys.
+struct EvdevKey {
     int virtualKey;
     unsigned short key;  // the evdev codes
     unsigned short led;
@@ -32,12 +33,12 @@ struct LockKey {
     const char* ledName;  // the end of its LEDs' names under /sys/class/leds
 };
 
-constexpr LockKey kLockKeys[] = {
+constexpr EvdevKey kEvdevKeys[] = {
     {kVirtualKeyCapsLock, KEY_CAPSLOCK, LED_CAPSL, "CapsLock", "::capslock"},
     {kVirtualKeyScrollLock, KEY_SCROLLLOCK, LED_SCROLLL, "ScrollLock", "::scrolllock"},
     {kVirtualKeyNumLock, KEY_NUMLOCK, LED_NUML, "NumLock", "::numlock"},
 };
-constexpr std::size_t kNoKey = std::size(kLockKeys);
+constexpr std::size_t kNoKey = std::size(kEvdevKeys);
 
 // A compositor that has the keyboard open answers a press within milliseconds.
 constexpr auto kAnswerTime = 200ms;
@@ -48,7 +49,7 @@ constexpr auto kTakeTime = 2500ms;
 
 std::size_t IndexOf(int virtualKey) {
     std::size_t i = 0;
-    while (i < kNoKey && kLockKeys[i].virtualKey != virtualKey) {
+    while (i < kNoKey && kEvdevKeys[i].virtualKey != virtualKey) {
         ++i;
     }
     return i;
@@ -105,7 +106,7 @@ int UinputLockKeyDriver::GetLockState(int virtualKey) {
     }
     if (!m_made) {
         // Afresh each time, so that a key the user switches is seen.
-        return AnyLedLit(m_ledFolder, kLockKeys[i].ledName) ? 1 : 0;
+        return AnyLedLit(m_ledFolder, kEvdevKeys[i].ledName) ? 1 : 0;
     }
     ReadLeds(0ms);
     return m_locks[i] ? 1 : 0;
@@ -121,7 +122,7 @@ void UinputLockKeyDriver::ToggleLock(int virtualKey) {
     ReadLeds(0ms);
     const bool wanted = !m_locks[i];
     for (int press = 0; press < kPresses; ++press) {
-        Press(kLockKeys[i].key);
+        Press(kEvdevKeys[i].key);
         const auto end = steady_clock::now() + kAnswerTime;
         for (auto now = steady_clock::now(); m_locks[i] != wanted && now < end;
              now = steady_clock::now()) {
@@ -137,10 +138,10 @@ void UinputLockKeyDriver::ToggleLock(int virtualKey) {
 bool UinputLockKeyDriver::MakeKeyboard() {
     // The locks before the keyboard exists, from the LEDs of the others.
     for (std::size_t i = 0; i < kNoKey; ++i) {
-        m_locks[i] = AnyLedLit(m_ledFolder, kLockKeys[i].ledName);
+        m_locks[i] = AnyLedLit(m_ledFolder, kEvdevKeys[i].ledName);
     }
     bool made = ioctl(m_fd, UI_SET_EVBIT, EV_KEY) == 0 && ioctl(m_fd, UI_SET_EVBIT, EV_LED) == 0;
-    for (const LockKey& key : kLockKeys) {
+    for (const EvdevKey& key : kEvdevKeys) {
         made = made && ioctl(m_fd, UI_SET_KEYBIT, key.key) == 0 &&
                ioctl(m_fd, UI_SET_LEDBIT, key.led) == 0;
     }
@@ -196,7 +197,7 @@ void UinputLockKeyDriver::ReadLeds(std::chrono::milliseconds timeout) {
     for (ssize_t bytes; (bytes = read(m_fd, events, sizeof events)) > 0;) {
         for (std::size_t n = 0; n < static_cast<std::size_t>(bytes) / sizeof events[0]; ++n) {
             for (std::size_t i = 0; i < kNoKey; ++i) {
-                if (events[n].type == EV_LED && events[n].code == kLockKeys[i].led) {
+                if (events[n].type == EV_LED && events[n].code == kEvdevKeys[i].led) {
                     m_leds[i] = events[n].value != 0;
                     m_heard[i] = true;
                     written = true;
@@ -217,7 +218,7 @@ void UinputLockKeyDriver::ReadLeds(std::chrono::milliseconds timeout) {
 void UinputLockKeyDriver::WriteLeds(const std::array<bool, 3>& on) {
     input_event events[kNoKey + 1];
     for (std::size_t i = 0; i < kNoKey; ++i) {
-        events[i] = Event(EV_LED, kLockKeys[i].led, on[i] ? 1 : 0);
+        events[i] = Event(EV_LED, kEvdevKeys[i].led, on[i] ? 1 : 0);
     }
     events[kNoKey] = Event(EV_SYN, SYN_REPORT, 0);
     [[maybe_unused]] const ssize_t written = write(m_fd, events, sizeof events);
@@ -237,6 +238,6 @@ void UinputLockKeyDriver::GiveUp(std::size_t key) {
         return;
     }
     m_dark[key] = true;
-    m_notice(std::string("the session's keymap gives ") + kLockKeys[key].name +
+    m_notice(std::string("the session's keymap gives ") + kEvdevKeys[key].name +
              " no lock: its lamp stays dark");
 }
