@@ -44,17 +44,4 @@ TEST(InstanceLock, RefusesLinksAndMissingDirectories) {
               InstanceLockResult::Unavailable);
 }
 
-TEST(InstanceLock, LivesInTheRuntimeDirectoryOrElseInTmp) {
-    const std::string fallback = "/tmp/velumin-" + std::to_string(getuid()) + ".lock";
-    const std::pair<const char*, std::string> cases[] = {
-        {"/run/user/4242", "/run/user/4242/Velumin.lock"},
-        {nullptr, fallback},
-        {"relative", fallback}};
-    for (const auto& [runtime, path] : cases) {
-        testsupport::ScopedEnv env("XDG_RUNTIME_DIR", runtime);
-        EXPECT_EQ(InstanceLockPath(), path);
-    }
-    EXPECT_EQ(FallbackInstanceLockPath(), fallback);
-}
-
 }  // namespace
