@@ -75,12 +75,12 @@ class Surroundings final : public LockKeyDriver,
         Note(std::string(code.raised ? "SET" : "CLR") +
              (code.line == ModemLine::Dtr ? "DTR" : "RTS"));
     }
-    void Add() override { Note("tray added"); }
+    void Add() override {}
     void Show(TrayLampState state) override {
         static const char* const names[] = {"Idle", "Receive", "Send", "Both"};
         Note(std::string("tray ") + names[int(state)]);
     }
-    void Remove() override { Note("tray removed"); }
+    void Remove() override {}
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         const Poll poll = polls.empty() ? Poll{true, 0, 0} : polls.front();
         if (polls.size() > 1) {

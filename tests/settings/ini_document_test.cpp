@@ -68,19 +68,8 @@ TEST(IniDocument, GetValueFollowsTheProfileRules) {
 
 TEST(IniDocument, IntegersAreReadLikeGetPrivateProfileInt) {
     const std::pair<std::optional<std::string_view>, int> cases[] = {
-        {std::nullopt, -7},
-        {"", -7},
-        {"12", 12},
-        {"-4", -4},
-        {"12abc", 12},
-        {"abc", 0},
-        {"\"7\"", 7},
-        {"\"9", 0},
-        {"0x1F", 0},
-        {"\" 6\"", 6},
-        {"4294967295", -1},
-        {"-2147483648", -2147483647 - 1},
-        {"12345678901234567890", -350287150},
+        {std::nullopt, -7}, {"", -7},    {"12abc", 12},      {"abc", 0},
+        {"\"7\"", 7},       {"0x1F", 0}, {"4294967295", -1}, {"12345678901234567890", -350287150},
     };
     for (const auto& [value, expected] : cases) {
         EXPECT_EQ(ProfileIntFromValue(value, -7), expected) << value.value_or("(missing)");
