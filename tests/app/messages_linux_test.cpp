@@ -1,12 +1,17 @@
 // What the Linux program tells its user: its options and exit codes, and the
 // one line on standard error for a second start. Each case runs the program in
-// a child process whose output is kept.
+// a child process whose output is kept. And the single-instance lock it holds.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "app/single_instance_linux.h"
 #include "support/files.h"
+
+extern char** environ;
 
 namespace {
 
@@ -79,16 +84,39 @@ TEST_F(UserMessages, OptionsAnswerWithoutTheDisplayOrTheInstanceLock) {
     }
 }
 
-TEST_F(UserMessages, SecondStartSaysSoInOneLineAndEndsWell) {
+TEST_F(UserMessages, SecondStartSaysSoInOneLineAndEndsWellAndNoProgramKeepsTheLock) {
     std::filesystem::create_directories(dir / "run");
-    CInstanceLock running;
-    ASSERT_EQ(running.Acquire((dir / "run/Velumin.lock").string()), InstanceLockResult::Acquired);
-    EXPECT_EQ(Program({}), 0);
-    EXPECT_EQ(Err(), "velumin: already running; its icon is in the system tray.\n");
-    EXPECT_EQ(Out(), "");
-    // A message nobody reads fails, and ends nothing: the same broken pipe is
-    // what the X server's socket becomes as the display goes away.
-    EXPECT_EQ(Program({}, true), 0);
+    const std::string lock = (dir / "run/Velumin.lock").string();
+    pid_t child = -1;
+    {
+        CInstanceLock running;
+        ASSERT_EQ(running.Acquire(lock), InstanceLockResult::Acquired);
+        EXPECT_EQ(Program({}), 0);
+        EXPECT_EQ(Err(), "velumin: already running; its icon is in the system tray.\n");
+        EXPECT_EQ(Out(), "");
+        // A message nobody reads fails, and ends nothing: the same broken pipe is
+        // what the X server's socket becomes as the display goes away.
+        EXPECT_EQ(Program({}, true), 0);
+        // A program started meanwhile (a browser from the About dialog) must not keep it.
+        char sleep[] = "sleep";
+        char seconds[] = "30";
+        char* argv[] = {sleep, seconds, nullptr};
+        ASSERT_EQ(posix_spawnp(&child, "sleep", nullptr, nullptr, argv, environ), 0);
+    }
+    CInstanceLock next;
+    EXPECT_EQ(next.Acquire(lock), InstanceLockResult::Acquired);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+}
+
+TEST(InstanceLock, RefusesLinksAndMissingDirectories) {
+    testsupport::TempDir dir;
+    std::filesystem::create_symlink(dir / "elsewhere", dir / "Velumin.lock");
+    CInstanceLock lock;
+    EXPECT_EQ(lock.Acquire((dir / "Velumin.lock").string()), InstanceLockResult::Unavailable);
+    EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere"));
+    EXPECT_EQ(lock.Acquire((dir / "missing/Velumin.lock").string()),
+              InstanceLockResult::Unavailable);
 }
 
 }  // namespace
