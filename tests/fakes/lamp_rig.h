@@ -82,6 +82,7 @@ class Surroundings final : public LockKeyDriver,
     }
     void Remove() override {}
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
+        ++queries;
         const Poll poll = polls.empty() ? Poll{true, 0, 0} : polls.front();
         if (polls.size() > 1) {
             polls.pop_front();
@@ -116,6 +117,7 @@ class Surroundings final : public LockKeyDriver,
     std::set<int> missingPorts;
     std::atomic<int> faults{0};
     std::atomic<int> stuckDrive{0};  // 1: the next drive never returns; 2: it is stuck
+    std::atomic<int> queries{0};
     std::deque<Poll> polls;
     std::function<void(int sleep)> duringSleep;
 
