@@ -21,9 +21,9 @@ class UserMessages : public testing::Test {
     // server answers: an option that opened it would fail. Its standard error
     // may be a pipe whose reader has gone.
     int Program(std::vector<std::string> args, bool errorsUnread = false) {
-        std::vector<std::string> env = {
-            "HOME=" + dir.path().string(), "XDG_CONFIG_HOME=" + (dir / "config").string(),
-            "XDG_RUNTIME_DIR=" + (dir / "run").string(), "DISPLAY=:7999", "QT_QPA_PLATFORM=xcb"};
+        std::vector<std::string> env = {"HOME=" + dir.path().string(), "XDG_CONFIG_HOME=relative",
+                                        "XDG_RUNTIME_DIR=" + (dir / "run").string(),
+                                        "DISPLAY=:7999", "QT_QPA_PLATFORM=xcb"};
         args.insert(args.begin(), VELUMIN_EXE);
         std::vector<char*> argv;
         std::vector<char*> envp;
@@ -53,7 +53,8 @@ class UserMessages : public testing::Test {
 TEST_F(UserMessages, OptionsAnswerWithoutTheDisplayOrTheInstanceLock) {
     std::filesystem::create_directories(dir / "run");
     const std::string usage = "Usage: velumin";
-    const std::string iniLine = "Settings file: " + (dir / "config/velumin/Velumin.ini").string();
+    // A relative XDG_CONFIG_HOME is ignored: the file is under the home's .config.
+    const std::string iniLine = "Settings file: " + (dir / ".config/velumin/Velumin.ini").string();
     struct Case {
         std::vector<std::string> args;
         int status;
