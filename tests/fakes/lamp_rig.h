@@ -44,58 +44,45 @@ class Surroundings final : public LockKeyDriver,
 
     int GetLockState(int key) override { return locks[key]; }
     void ToggleLock(int key) override {
-        ++injected[key];
         locks[key] ^= 1;
-        const char* name = key == kVirtualKeyCapsLock  ? "Caps"
-                           : key == kVirtualKeyNumLock ? "Num"
-                                                       : "Scroll";
-        Record([&] { return name + std::string(locks[key] != 0 ? " on" : " off"); });
+        const char* name = key == kVirtualKeyCapsLock  ? "Caps "
+                           : key == kVirtualKeyNumLock ? "Num "
+                                                       : "Scroll ";
+        Note(name + std::string(locks[key] != 0 ? "on" : "off"));
     }
     SerialHandle OpenPort(int port) override {
-        Record([&] { return "open " + std::to_string(port); });
+        Note("open " + std::to_string(port));
         const std::lock_guard lock(m_mutex);
         return missingPorts.count(port) != 0 ? 0 : *m_open.insert(++m_lastHandle).first;
     }
     void ClosePort(SerialHandle handle) override {
-        Record([] { return "close"; });
+        Note("close");
         const std::lock_guard lock(m_mutex);
         faults += static_cast<int>(m_open.erase(handle) == 0);
     }
     void DriveLine(SerialHandle handle, LineLevel code) override {
         // As a port stuck in the kernel: the drive never returns.
-        if (stuckDrive != 0) {
+        while (stuckDrive != 0) {
             stuckDrive = 2;
-            for (;;) {
-                std::this_thread::sleep_for(std::chrono::hours(1));
-            }
+            std::this_thread::sleep_for(std::chrono::hours(1));
         }
-        // Lets a racing close slip in between the caller's test of the handle and its use.
         if (yieldBeforeDrive) {
-            std::this_thread::yield();
+            std::this_thread::yield();  // lets a racing close slip in
         }
         m_mutex.lock();
         faults += static_cast<int>(m_open.count(handle) == 0);
         m_mutex.unlock();
-        ++drives;
-        Record([&] {
-            return std::string(code == kSetDtr   ? "SETDTR"
-                               : code == kClrDtr ? "CLRDTR"
-                               : code == kSetRts ? "SETRTS"
-                               : code == kClrRts ? "CLRRTS"
-                                                 : "code?");
-        });
+        Note(std::string(code.raised ? "SET" : "CLR") +
+             (code.line == ModemLine::Dtr ? "DTR" : "RTS"));
     }
-    void Add() override {
-        Record([] { return "tray added"; });
-    }
+    void Add() override {}
     void Show(TrayLampState state) override {
         static const char* const names[] = {"Idle", "Receive", "Send", "Both"};
-        Record([&] { return std::string("tray ") + names[int(state)]; });
+        Note(std::string("tray ") + names[int(state)]);
     }
-    void Remove() override {
-        Record([] { return "tray removed"; });
-    }
+    void Remove() override {}
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
+        ++queries;
         const Poll poll = polls.empty() ? Poll{true, 0, 0} : polls.front();
         if (polls.size() > 1) {
             polls.pop_front();
@@ -105,48 +92,36 @@ class Surroundings final : public LockKeyDriver,
         return poll.ok;
     }
     void Sleep(std::uint32_t milliseconds) override {
-        Record([&] { return "sleep " + std::to_string(milliseconds); });
+        Note("sleep " + std::to_string(milliseconds));
         if (duringSleep) {
             duringSleep(++m_sleeps);
         }
     }
     void Wake() override {}
 
-    // An event of the test's own, in its place among the others.
+    // An event, the test's own or the fake's, in its place among the others.
     void Note(const std::string& event) {
-        Record([&] { return event; });
+        const std::lock_guard lock(m_mutex);
+        if (recording) {
+            m_events.push_back(event);
+        }
     }
     Events Take() {
         const std::lock_guard lock(m_mutex);
         return std::exchange(m_events, {});
     }
-    std::size_t OpenCount() {
-        const std::lock_guard lock(m_mutex);
-        return m_open.size();
-    }
 
-    // Off for benchmarks and long runs: nothing recorded; off for benchmarks:
-    // no drive gives way to other threads.
-    bool recording = true;
-    bool yieldBeforeDrive = true;
+    bool recording = true;         // off for benchmarks
+    bool yieldBeforeDrive = true;  // off for benchmarks
     std::map<int, int> locks;
-    std::map<int, int> injected;  // press-and-release pairs per key
     std::set<int> missingPorts;
     std::atomic<int> faults{0};
-    std::atomic<int> drives{0};
     std::atomic<int> stuckDrive{0};  // 1: the next drive never returns; 2: it is stuck
+    std::atomic<int> queries{0};
     std::deque<Poll> polls;
     std::function<void(int sleep)> duringSleep;
 
   private:
-    template <typename Event>
-    void Record(Event event) {
-        if (recording) {
-            const std::lock_guard lock(m_mutex);
-            m_events.push_back(event());
-        }
-    }
-
     std::mutex m_mutex;
     Events m_events;
     std::set<SerialHandle> m_open;

@@ -19,7 +19,6 @@ namespace {
 // Whether 20 datagrams of 1000 bytes over loopback move both totals.
 bool MovedByLoopbackTraffic(const InterfaceFilter& filter) {
     TrafficTotals before;
-    TrafficTotals after;
     QueryTrafficTotals(filter, before.received, before.sent);
     SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     sockaddr_in to{};
@@ -32,6 +31,7 @@ bool MovedByLoopbackTraffic(const InterfaceFilter& filter) {
                sizeof(to));
     }
     closesocket(s);
+    TrafficTotals after;
     QueryTrafficTotals(filter, after.received, after.sent);
     return after.received - before.received >= 20000 && after.sent - before.sent >= 20000;
 }

