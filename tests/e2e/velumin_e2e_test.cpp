@@ -103,8 +103,7 @@ struct LinuxDriver final : Driver {
     void Act(Shown window, const std::string& keys, std::vector<int>) override {
         for (const auto& found :
              testsupport::XDesktop(desktop->Display()).Windows(program, kTitles[window])) {
-            desktop->Run("xdotool windowfocus --sync " + found.id +
-                         " key --delay 40 " + keys);
+            desktop->Run("xdotool windowfocus --sync " + found.id + " key --delay 40 " + keys);
         }
     }
     void RestartTrayHost() override {
@@ -141,9 +140,8 @@ struct WineDriver final : Driver {
     // Under Wine the shell is the tray's client: it loses the icon and announces itself.
     void RestartTrayHost() override {
         EXPECT_EQ(Shell("lose-icon"), 0);
-        EXPECT_TRUE(testsupport::WaitFor([this] {
-            return testsupport::XDesktop(desktop->Display()).LampPicture() == "none";
-        }));
+        EXPECT_TRUE(testsupport::WaitFor(
+            [this] { return testsupport::XDesktop(desktop->Display()).LampPicture() == "none"; }));
         EXPECT_EQ(Shell("taskbar-created"), 0);
     }
 
@@ -213,11 +211,15 @@ class E2E : public ::testing::Test {
         }
     }
 
-    pid_t Start() { return started.emplace_back(driver->Start(*desktop)); }
+    pid_t Start() {
+        return started.emplace_back(driver->Start(*desktop));
+    }
     static int Exit(pid_t pid, std::chrono::milliseconds limit = 60s) {
         return testsupport::ExitStatus(pid, limit);
     }
-    static bool Running(pid_t pid) { return waitpid(pid, nullptr, WNOHANG) == 0; }
+    static bool Running(pid_t pid) {
+        return waitpid(pid, nullptr, WNOHANG) == 0;
+    }
     ::testing::AssertionResult Eventually(const std::function<bool()>& condition,
                                           const std::string& what) {
         return testsupport::WaitFor(condition, 60s) ? ::testing::AssertionSuccess()
@@ -397,9 +399,9 @@ TEST_F(E2E, InterfacesLeftOutNeverFlashAndTheirLineOutlivesTheSave) {
 TEST_F(E2E, WhenTheDisplayGoesAwayItEndsAndKeepsTheSettings) {
     auto ending = std::make_unique<testsupport::VirtualDesktop>(true);
     const pid_t program = driver->Start(*ending);
-    ASSERT_TRUE(Eventually(
-        [&] { return testsupport::XDesktop(ending->Display()).LampPicture() != "none"; },
-        "no icon"));
+    ASSERT_TRUE(
+        Eventually([&] { return testsupport::XDesktop(ending->Display()).LampPicture() != "none"; },
+                   "no icon"));
     // The session ends with its X server: no hang, and the settings kept.
     ending.reset();
     EXPECT_NE(Exit(program), -1);

@@ -244,14 +244,16 @@ class XDesktop {
     // title if one is given. Windows come and go while it looks.
     std::vector<XWindow> Windows(const std::string& program, const char* title = nullptr) {
         std::vector<XWindow> found;
-        std::istringstream ids(Output(m_env + "xdotool search --maxdepth 1 --onlyvisible "
-                                              "--classname '^" +
+        std::istringstream ids(Output(m_env +
+                                      "xdotool search --maxdepth 1 --onlyvisible "
+                                      "--classname '^" +
                                       program + "$' 2>/dev/null"));
         for (std::string id; ids >> id;) {
             const std::string info = Output(m_env + "xwininfo -id " + id + " 2>/dev/null");
             const auto number = [&](const char* label) {
                 const std::size_t at = info.find(label);
-                return at == std::string::npos ? 0 : std::atoi(info.c_str() + at + std::strlen(label));
+                return at == std::string::npos ? 0
+                                               : std::atoi(info.c_str() + at + std::strlen(label));
             };
             const std::size_t quote = info.find('"');
             const std::string name = info.substr(quote + 1, info.find("\"\n") - quote - 1);
