@@ -55,8 +55,6 @@ class Session {
                         wayland ? "QT_QPA_PLATFORM=wayland" : "QT_QPA_PLATFORM=xcb"});
     }
     ~Session() { testsupport::StopProcess(m_session); }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
 
     // A command of the session's user; its standard output, "" if it fails.
     std::string Output(const std::string& command) const {
