@@ -405,6 +405,22 @@ TEST_F(E2E, InterfacesLeftOutNeverFlashAndTheirLineOutlivesTheSave) {
     EXPECT_EQ(Text(driver->Ini()), ini);
 }
 
+TEST_F(E2E, WithoutATrayItSaysSoAndItsIconComesWithTheTray) {
+    desktop->StopTray();
+    const pid_t program = Start();
+    EXPECT_TRUE(Eventually(
+        [&] {
+            return testsupport::ReadFile(dir / "stderr") ==
+                   "velumin: the desktop has no system tray; the icon appears when one starts.\n";
+        },
+        "not said"))
+        << testsupport::ReadFile(dir / "stderr");
+    desktop->StartTray();
+    EXPECT_TRUE(IconShows("Idle"));
+    driver->Close(program);
+    EXPECT_EQ(Exit(program), 0);
+}
+
 TEST_F(E2E, WhenTheDisplayGoesAwayItEndsAndKeepsTheSettings) {
     auto ending = std::make_unique<testsupport::VirtualDesktop>(true);
     const pid_t program = driver->Start(*ending);
