@@ -156,19 +156,9 @@ class Session {
 
     // The screen's top rows, where the panel is and its menu opens.
     Image Screen(int rows = 240) {
-        if (!wayland) {
-            return m_screen.Screen(rows);
-        }
-        const std::string ppm = Output("grim -t ppm -g '0,0 1024x" + std::to_string(rows) + "' -");
-        Image image;
-        int at = 0;
-        std::sscanf(ppm.c_str(), "P6 %d %d 255%n", &image.width, &image.height, &at);
-        for (++at; at > 1 && std::size_t(at) + 2 < ppm.size(); at += 3) {
-            image.pixels.push_back(std::uint32_t(std::uint8_t(ppm[at])) << 16 |
-                                   std::uint32_t(std::uint8_t(ppm[at + 1])) << 8 |
-                                   std::uint8_t(ppm[at + 2]));
-        }
-        return image.pixels.size() == std::size_t(image.width * image.height) ? image : Image{};
+        return wayland ? testsupport::FromPpm(
+                             Output("grim -t ppm -g '0,0 1024x" + std::to_string(rows) + "' -"))
+                       : m_screen.Screen(1024, rows);
     }
     // A click; then the pointer rests in the bottom left corner, off the menu and the panel.
     void Click(int x, int y, int button) {
@@ -190,7 +180,7 @@ class Session {
     // A key, by its X name, pressed in the program's window of that title.
     void Press(const std::string& title, const std::string& key) {
         for (const auto& window : m_screen.Windows("velumin", title.c_str())) {
-            xServer.Run("xdotool windowfocus --sync " + std::to_string(window.id) + " key " + key);
+            xServer.Run("xdotool windowfocus --sync " + window.id + " key " + key);
         }
         if (wayland && Run("swaymsg '[title=\"^" + title + "$\"] focus' >/dev/null") == 0) {
             const auto keysym = int(XStringToKeysym(key.c_str()));

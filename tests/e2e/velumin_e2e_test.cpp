@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "support/desktop_linux.h"
 
@@ -25,13 +26,13 @@ std::string Text(const fs::path& path) {
     return text;
 }
 
-// The file a first start saves, with one key's value changed.
-std::string Defaults(const std::string& key = "", char value = '1') {
+// The file a first start saves, with the given keys set to 1.
+std::string Defaults(std::initializer_list<std::string> keys = {}) {
     std::string text =
         "[Settings]\nUseKeybordLed=0\nUseReceiveLed=0\nUseSendLed=0\nReceiveLed=0\nSendLed=0\n"
         "SerialPortNum=1\nUseSerialLed=0\nLedInversion=0\n";
-    if (!key.empty()) {
-        text[text.find("\n" + key + "=") + key.size() + 2] = value;
+    for (const std::string& key : keys) {
+        text[text.find("\n" + key + "=") + key.size() + 2] = '1';
     }
     return text;
 }
@@ -63,9 +64,7 @@ struct Driver {
             {1012, 1013, 1023, 1024, 2});
     }
     // About opens with the focus on OK; it stays on the web-page button after its question.
-    void PressWebPage() {
-        Act(kAbout, std::exchange(onWebPage, true) ? "space" : "Tab space", {1007});
-    }
+    void PressWebPage(bool first) { Act(kAbout, first ? "Tab space" : "space", {1007}); }
     void CloseAbout() { Act(kAbout, "Escape", {1}); }
     void Answer(bool yes) { Act(kQuestion, yes ? "Return" : "Tab space", {yes ? 6 : 7}); }
 
@@ -75,7 +74,6 @@ struct Driver {
     bool onItsOwn = false;  // its lock keys are the X server's, its traffic its own
     testsupport::VirtualDesktop* desktop = nullptr;
     fs::path dir;
-    bool onWebPage = false;
 };
 
 struct LinuxDriver final : Driver {
@@ -105,8 +103,7 @@ struct LinuxDriver final : Driver {
     void Act(Shown window, const std::string& keys, std::vector<int>) override {
         for (const auto& found :
              testsupport::XDesktop(desktop->Display()).Windows(program, kTitles[window])) {
-            desktop->Run("xdotool windowfocus --sync " + std::to_string(found.id) +
-                         " key --delay 40 " + keys);
+            desktop->Run("xdotool windowfocus --sync " + found.id + " key --delay 40 " + keys);
         }
     }
     void RestartTrayHost() override {
@@ -144,7 +141,7 @@ struct WineDriver final : Driver {
     void RestartTrayHost() override {
         EXPECT_EQ(Shell("lose-icon"), 0);
         EXPECT_TRUE(testsupport::WaitFor(
-            [this] { return testsupport::XDesktop(desktop->Display()).DockedIcons().empty(); }));
+            [this] { return testsupport::XDesktop(desktop->Display()).LampPicture() == "none"; }));
         EXPECT_EQ(Shell("taskbar-created"), 0);
     }
 
@@ -198,7 +195,7 @@ class E2E : public ::testing::Test {
         screen.SetLed("Caps Lock", XK_Caps_Lock, true);
         screen.SetLed("Num Lock", XK_Num_Lock, false);
         // An earlier program's icon (Wine's shell outlives its programs a while) must be gone.
-        ASSERT_TRUE(testsupport::WaitFor([this] { return screen.DockedIcons().empty(); }, 30s));
+        ASSERT_TRUE(testsupport::WaitFor([this] { return screen.LampPicture() == "none"; }, 30s));
     }
     void TearDown() override {
         if (!desktop->TrayOwned()) {
@@ -240,40 +237,23 @@ class E2E : public ::testing::Test {
     bool KeysAsAtStart() {
         return !driver->onItsOwn || (screen.Led("Caps Lock") && !screen.Led("Num Lock"));
     }
-    std::vector<testsupport::XWindow> Popups() {
-        std::vector<testsupport::XWindow> popups = screen.Windows(driver->program);
-        std::erase_if(popups, [](const testsupport::XWindow& w) { return !w.popup; });
-        return popups;
+    int Menus() {
+        const auto windows = screen.Windows(driver->program);
+        return int(std::count_if(windows.begin(), windows.end(), [](auto& w) { return w.popup; }));
     }
-    // Right click on the icon, again as a user would if no menu came; the menu.
-    testsupport::XWindow OpenMenu() {
-        const testsupport::XWindow icon = screen.DockedIcons().at(0);
-        pointer = {icon.x + icon.width / 2, icon.y + icon.height / 2};
+    // A menu command by its keys, chosen after a right click on the icon (again
+    // as a user would if no menu came); returns once the menu has closed.
+    void Choose(const std::string& keys) {
+        const testsupport::Lamp icon = screen.TrayLamp();
         EXPECT_TRUE(Eventually(
             [&] {
-                desktop->Run("xdotool mousemove " + std::to_string(pointer.first) + " " +
-                             std::to_string(pointer.second) + " click 3");
-                return testsupport::WaitFor([&] { return Popups().size() == 1; }, 5s);
+                desktop->Run("xdotool mousemove " + std::to_string(icon.x) + " " +
+                             std::to_string(icon.y) + " click 3");
+                return testsupport::WaitFor([&] { return Menus() == 1; }, 5s);
             },
             "no menu"));
-        return Popups().empty() ? testsupport::XWindow{} : Popups()[0];
-    }
-    // A menu command by its keys; returns once the menu has closed.
-    void Choose(const std::string& keys) {
-        OpenMenu();
         desktop->Run("xdotool key --delay 30 " + keys);
-        EXPECT_TRUE(Eventually([&] { return Popups().empty(); }, "the menu stays open"));
-    }
-    // The menu's pixels once it has been drawn and holds still.
-    std::vector<std::uint32_t> MenuPixels(const testsupport::XWindow& menu) {
-        std::vector<std::uint32_t> before;
-        std::vector<std::uint32_t> now;
-        testsupport::WaitFor([&] {
-            before = std::exchange(now, screen.Shot(menu).pixels);
-            return !now.empty() && now == before &&
-                   std::count(now.begin(), now.end(), now[0]) < int(now.size()) * 9 / 10;
-        });
-        return now;
+        EXPECT_TRUE(Eventually([&] { return Menus() == 0; }, "the menu stays open"));
     }
 
     static inline std::unique_ptr<testsupport::VirtualDesktop> desktop;
@@ -281,7 +261,6 @@ class E2E : public ::testing::Test {
     testsupport::TempDir dir;
     std::unique_ptr<Driver> driver;
     std::vector<pid_t> started;
-    std::pair<int, int> pointer;
 };
 
 TEST_F(E2E, FirstStartIdlesFlashesKeepsASecondInstanceOutAndSavesAtTheEnd) {
@@ -289,7 +268,6 @@ TEST_F(E2E, FirstStartIdlesFlashesKeepsASecondInstanceOutAndSavesAtTheEnd) {
     ASSERT_TRUE(IconShows("Idle"));  // after the first poll's flash
     for (int sample = 0; driver->onItsOwn && sample < 25; ++sample) {
         ASSERT_EQ(screen.LampPicture(), "Idle") << "flashed without traffic";
-        std::this_thread::sleep_for(20ms);
     }
     {
         testsupport::LoopbackTraffic traffic(driver->onItsOwn ? program : 0);
@@ -300,7 +278,6 @@ TEST_F(E2E, FirstStartIdlesFlashesKeepsASecondInstanceOutAndSavesAtTheEnd) {
 
     EXPECT_EQ(Exit(Start()), 0) << "a second instance";
     EXPECT_TRUE(Running(program));
-    EXPECT_EQ(screen.DockedIcons().size(), 1u);
     EXPECT_FALSE(fs::exists(driver->Ini())) << "written before the end";
     EXPECT_TRUE(KeysAsAtStart());
 
@@ -308,92 +285,46 @@ TEST_F(E2E, FirstStartIdlesFlashesKeepsASecondInstanceOutAndSavesAtTheEnd) {
     EXPECT_TRUE(IconShows("Idle")) << "the icon did not come back";
     driver->Close(program);
     EXPECT_EQ(Exit(program), 0);
-    EXPECT_TRUE(screen.DockedIcons().empty());
+    EXPECT_EQ(screen.LampPicture(), "none");
     EXPECT_EQ(Text(driver->Ini()), Defaults());
 }
 
-TEST_F(E2E, MenuOpensAtThePointerItsCheckMarkFlipsAndExitAsksFirst) {
+// Each command of the menu, each window opened once at most; Settings' OK
+// saves at once, Cancel does not, the keyboard switch only at the end; Exit
+// asks first and ends an open Settings as cancelled.
+TEST_F(E2E, MenuCommandsAndTheirWindows) {
     const pid_t program = Start();
     ASSERT_TRUE(IconShows("Idle"));
-    const testsupport::XWindow icon = screen.DockedIcons().at(0);
-    desktop->Run("xdotool mousemove " + std::to_string(icon.x + 3) + " " +
-                 std::to_string(icon.y + 3) + " click 1 click --repeat 2 1 click 2");
-    const testsupport::XWindow menu = OpenMenu();
-    EXPECT_EQ(Popups().size(), 1u) << "only the right click opens a menu";
-    EXPECT_EQ(std::pair(menu.x, menu.y), pointer);
-    const auto unchecked = MenuPixels(menu);
+#ifndef VELUMIN_E2E_WINE
+    // Only the right button opens the menu: one that a left click opened would
+    // take the right click that follows, and close.
+    const testsupport::Lamp icon = screen.TrayLamp();
+    desktop->Run("xdotool mousemove " + std::to_string(icon.x) + " " + std::to_string(icon.y) +
+                 " click 1 click 3");
+    EXPECT_TRUE(Eventually([&] { return Menus() == 1; }, "no menu after a right click"));
     desktop->Run("xdotool key Escape");
-    Choose("Down Down Return");  // the keyboard item, below Settings and a separator
-    EXPECT_NE(MenuPixels(OpenMenu()), unchecked) << "no check mark";
-    desktop->Run("xdotool key Escape");
-    EXPECT_FALSE(fs::exists(driver->Ini())) << "the switch was saved at once";
+#endif
+    Choose("s");
+    ASSERT_TRUE(Shows(kSettings, 1));
+    driver->TickReceiveAndOk();
+    // Windows writes the keys one by one: the save is whole once the last is there.
+    ASSERT_TRUE(Eventually([&] { return Text(driver->Ini()) == Defaults({"UseReceiveLed"}); },
+                           "not saved at once: " + testsupport::ReadFile(driver->Ini())));
+    const auto modified = fs::last_write_time(driver->Ini());
+    Choose("s");
+    ASSERT_TRUE(Shows(kSettings, 1));
+    driver->ChangeEverythingAndCancel();
+    ASSERT_TRUE(Shows(kSettings, 0));
 #ifdef VELUMIN_E2E_WINE
     // Enter and Escape on the hidden host: neither opens Settings nor ends it.
     EXPECT_EQ(dynamic_cast<WineDriver&>(*driver).Shell("keys-to-host"), 0);
 #endif
 
-    Choose("x");
-    ASSERT_TRUE(Shows(kQuestion, 1));
+    Choose("a");
+    ASSERT_TRUE(Shows(kAbout, 1));
     EXPECT_EQ(driver->Count(kSettings), 0);
-    driver->Answer(false);
-    ASSERT_TRUE(Shows(kQuestion, 0));
-    EXPECT_TRUE(Running(program));
-    // A second Exit while the question is open adds none; About still opens.
-    Choose("x");
-    ASSERT_TRUE(Shows(kQuestion, 1));
-    Choose("x");
-    Choose("a");
-    ASSERT_TRUE(Shows(kAbout, 1));
-    EXPECT_EQ(driver->Count(kQuestion), 1);
-    driver->CloseAbout();
-    ASSERT_TRUE(Shows(kAbout, 0));
-    driver->Answer(true);
-    EXPECT_EQ(Exit(program), 0);
-    EXPECT_TRUE(screen.DockedIcons().empty());
-    EXPECT_EQ(Text(driver->Ini()), Defaults("UseKeybordLed"));
-}
-
-TEST_F(E2E, SettingsOkSavesAtOnceCancelDoesNotAndExitEndsItUnstored) {
-    const pid_t program = Start();
-    ASSERT_TRUE(IconShows("Idle"));
-    Choose("s");
-    ASSERT_TRUE(Shows(kSettings, 1));
-    driver->TickReceiveAndOk();
-    // Windows writes the keys one by one: the save is whole once the last is there.
-    ASSERT_TRUE(Eventually([&] { return Text(driver->Ini()) == Defaults("UseReceiveLed"); },
-                           "not saved at once: " + testsupport::ReadFile(driver->Ini())));
-    const std::string saved = testsupport::ReadFile(driver->Ini());
-    const auto modified = fs::last_write_time(driver->Ini());
-
-    Choose("s");
-    ASSERT_TRUE(Shows(kSettings, 1));
-    driver->ChangeEverythingAndCancel();
-    ASSERT_TRUE(Shows(kSettings, 0));
-    EXPECT_EQ(fs::last_write_time(driver->Ini()), modified) << "Cancel wrote the file";
-
-    // A second Settings while one is open adds none; About still opens; Exit
-    // then ends both, the open dialog as cancelled.
-    Choose("s");
-    ASSERT_TRUE(Shows(kSettings, 1));
-    driver->TickReceive();
-    Choose("s");
-    Choose("a");
-    ASSERT_TRUE(Shows(kAbout, 1));
-    EXPECT_EQ(driver->Count(kSettings), 1);
-    Choose("x");
-    ASSERT_TRUE(Shows(kQuestion, 1));
-    driver->Answer(true);
-    EXPECT_EQ(Exit(program), 0);
-    EXPECT_EQ(testsupport::ReadFile(driver->Ini()), saved);
-}
-
-TEST_F(E2E, AboutWebPageOpensOnlyWhenAnsweredYes) {
-    const pid_t program = Start();
-    ASSERT_TRUE(IconShows("Idle"));
-    Choose("a");
-    ASSERT_TRUE(Shows(kAbout, 1));
     for (const bool yes : {false, true}) {
-        driver->PressWebPage();
+        driver->PressWebPage(!yes);
         ASSERT_TRUE(Shows(kQuestion, 1));
         driver->Answer(yes);
         ASSERT_TRUE(Shows(kQuestion, 0));
@@ -403,11 +334,27 @@ TEST_F(E2E, AboutWebPageOpensOnlyWhenAnsweredYes) {
     EXPECT_TRUE(
         Eventually([&] { return testsupport::ReadFile(dir / "opened") == page; }, "not opened"))
         << testsupport::ReadFile(dir / "opened");
-    EXPECT_EQ(driver->Count(kAbout), 1) << "the About dialog stays open";
     driver->CloseAbout();
     ASSERT_TRUE(Shows(kAbout, 0));
-    driver->Close(program);
+
+    Choose("s");
+    ASSERT_TRUE(Shows(kSettings, 1));
+    driver->TickReceive();
+    Choose("s");
+    Choose("x");
+    ASSERT_TRUE(Shows(kQuestion, 1));
+    EXPECT_EQ(driver->Count(kSettings), 1);
+    driver->Answer(false);
+    ASSERT_TRUE(Shows(kQuestion, 0));
+    EXPECT_TRUE(Running(program));
+    Choose("Down Down Return");  // the keyboard item, below Settings and a separator
+    EXPECT_EQ(fs::last_write_time(driver->Ini()), modified) << "Cancel or the switch wrote";
+    Choose("x");
+    ASSERT_TRUE(Shows(kQuestion, 1));
+    driver->Answer(true);
     EXPECT_EQ(Exit(program), 0);
+    EXPECT_EQ(screen.LampPicture(), "none");
+    EXPECT_EQ(Text(driver->Ini()), Defaults({"UseKeybordLed", "UseReceiveLed"}));
 }
 
 // With the keyboard lamps flashing, every way out gives the lock keys back
@@ -417,7 +364,6 @@ TEST_F(E2E, EveryWayOutGivesTheLockKeysBackAndSaves) {
     const std::string lampsOn =
         "[Settings]\nUseKeybordLed=1\nUseReceiveLed=1\nUseSendLed=1\n"
         "ReceiveLed=0\nSendLed=2\nSerialPortNum=0\nUseSerialLed=0\n";
-    testsupport::WriteFile(dir / "expected.ini", lampsOn + "LedInversion=0\n");
     driver->waysOut.emplace_back("Close", [this](pid_t pid) { driver->Close(pid); });
     driver->waysOut.emplace_back("Exit", [this](pid_t) {
         Choose("x");
@@ -429,7 +375,7 @@ TEST_F(E2E, EveryWayOutGivesTheLockKeysBackAndSaves) {
         fs::create_directories(driver->Ini().parent_path());
         testsupport::WriteFile(driver->Ini(), lampsOn);
         const pid_t program = Start();
-        ASSERT_TRUE(Eventually([&] { return screen.DockedIcons().size() == 1; }, "no icon"));
+        ASSERT_TRUE(Eventually([&] { return screen.LampPicture() != "none"; }, "no icon"));
         {
             testsupport::LoopbackTraffic traffic(driver->onItsOwn ? program : 0);
             ASSERT_TRUE(Eventually([&] { return !driver->onItsOwn || !KeysAsAtStart(); },
@@ -438,15 +384,13 @@ TEST_F(E2E, EveryWayOutGivesTheLockKeysBackAndSaves) {
             EXPECT_EQ(Exit(program), 0);
         }
         EXPECT_TRUE(KeysAsAtStart());
-        EXPECT_TRUE(screen.DockedIcons().empty());
-        EXPECT_EQ(Text(driver->Ini()), Text(dir / "expected.ini"));
+        EXPECT_EQ(screen.LampPicture(), "none");
+        EXPECT_EQ(Text(driver->Ini()), lampsOn + "LedInversion=0\n");
     }
 }
 
+#ifndef VELUMIN_E2E_WINE
 TEST_F(E2E, InterfacesLeftOutNeverFlashAndTheirLineOutlivesTheSave) {
-    if (!driver->onItsOwn) {
-        GTEST_SKIP() << "the program's traffic is the machine's";
-    }
     const std::string ini = Defaults() + "Interfaces = !lo\n";
     fs::create_directories(driver->Ini().parent_path());
     testsupport::WriteFile(driver->Ini(), ini);
@@ -455,20 +399,34 @@ TEST_F(E2E, InterfacesLeftOutNeverFlashAndTheirLineOutlivesTheSave) {
     testsupport::LoopbackTraffic traffic(program);
     for (int sample = 0; sample < 50; ++sample) {
         ASSERT_EQ(screen.LampPicture(), "Idle") << "flashed for loopback";
-        std::this_thread::sleep_for(20ms);
     }
     driver->Close(program);
     EXPECT_EQ(Exit(program), 0);
     EXPECT_EQ(Text(driver->Ini()), ini);
 }
 
-#ifndef VELUMIN_E2E_WINE
+TEST_F(E2E, WithoutATrayItSaysSoAndItsIconComesWithTheTray) {
+    desktop->StopTray();
+    const pid_t program = Start();
+    EXPECT_TRUE(Eventually(
+        [&] {
+            return testsupport::ReadFile(dir / "stderr") ==
+                   "velumin: the desktop has no system tray; the icon appears when one starts.\n";
+        },
+        "not said"))
+        << testsupport::ReadFile(dir / "stderr");
+    desktop->StartTray();
+    EXPECT_TRUE(IconShows("Idle"));
+    driver->Close(program);
+    EXPECT_EQ(Exit(program), 0);
+}
+
 TEST_F(E2E, WhenTheDisplayGoesAwayItEndsAndKeepsTheSettings) {
     auto ending = std::make_unique<testsupport::VirtualDesktop>(true);
     const pid_t program = driver->Start(*ending);
-    ASSERT_TRUE(Eventually(
-        [&] { return testsupport::XDesktop(ending->Display()).DockedIcons().size() == 1; },
-        "no icon"));
+    ASSERT_TRUE(
+        Eventually([&] { return testsupport::XDesktop(ending->Display()).LampPicture() != "none"; },
+                   "no icon"));
     // The session ends with its X server: no hang, and the settings kept.
     ending.reset();
     EXPECT_NE(Exit(program), -1);

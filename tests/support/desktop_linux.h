@@ -1,11 +1,11 @@
 // Processes and a private virtual desktop for the Linux-side tests: Xvfb with
-// trayer as the tray host, and what a user would see on it, read through Xlib.
+// trayer as the tray host, and what a user would see on it, read with the
+// desktop's own tools (xdotool, xwininfo, ImageMagick's import) and Xlib.
 #pragma once
 
 // Xlib defines None and Bool as macros: GoogleTest comes first where both are used.
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -14,6 +14,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -57,6 +60,17 @@ inline int ExitStatus(pid_t pid, std::chrono::milliseconds limit) {
                    WIFEXITED(status)
                ? WEXITSTATUS(status)
                : -1;
+}
+
+// A shell command's standard output; "" if it fails.
+inline std::string Output(const std::string& command) {
+    std::string out;
+    char buffer[1 << 16];
+    FILE* pipe = popen(command.c_str(), "r");
+    for (std::size_t n = 0; pipe != nullptr && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        out.append(buffer, n);
+    }
+    return pipe != nullptr && pclose(pipe) == 0 ? out : "";
 }
 
 // Datagrams over loopback until destroyed, in the network namespace of a
@@ -105,7 +119,7 @@ class VirtualDesktop {
     const std::string& Display() const { return m_display; }
     std::string DisplayEnv() const { return "DISPLAY=" + m_display; }
 
-    // trayer at the top left corner; returns once it owns the tray selection.
+    // trayer, 160 by 32 at the top left corner; returns once it owns the tray selection.
     void StartTray() {
         m_trayer = Spawn({"trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel",
                           "--width", "160", "--heighttype", "pixel", "--height", "32",
@@ -145,6 +159,19 @@ struct Image {
     std::vector<std::uint32_t> pixels;
     std::uint32_t At(int x, int y) const { return pixels[std::size_t(y * width + x)]; }
 };
+
+// A binary PPM of 8-bit samples (grim's, import's) as an Image; empty if it is none.
+inline Image FromPpm(const std::string& ppm) {
+    Image image;
+    int at = 0;
+    std::sscanf(ppm.c_str(), "P6 %d %d 255%n", &image.width, &image.height, &at);
+    for (++at; at > 1 && std::size_t(at) + 2 < ppm.size(); at += 3) {
+        image.pixels.push_back(std::uint32_t(std::uint8_t(ppm[at])) << 16 |
+                               std::uint32_t(std::uint8_t(ppm[at + 1])) << 8 |
+                               std::uint8_t(ppm[at + 2]));
+    }
+    return image.pixels.size() == std::size_t(image.width * image.height) ? image : Image{};
+}
 
 inline int Luma(std::uint32_t rgb) {
     return int((rgb >> 16 & 0xFF) * 3 + (rgb >> 8 & 0xFF) * 6 + (rgb & 0xFF)) / 10;
@@ -194,95 +221,59 @@ inline bool Lit(const std::string& picture) {
 }
 
 struct XWindow {
-    Window id = 0;
+    std::string id;
     int x = 0;
     int y = 0;
-    int width = 0;
-    int height = 0;
     bool popup = false;  // override-redirect: a menu or a tooltip
 };
 
-// Another client of a display, reading it as a user sees it. Windows come and
-// go while it looks: their errors are no failure.
+// Another client of a display, reading it as a user sees it.
 class XDesktop {
   public:
-    explicit XDesktop(const std::string& display) : m_dpy(XOpenDisplay(display.c_str())) {
+    explicit XDesktop(const std::string& display)
+        : m_env("DISPLAY=" + display + " "), m_dpy(XOpenDisplay(display.c_str())) {
         if (m_dpy == nullptr) {
             throw std::runtime_error("cannot open display " + display);
         }
-        XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
     }
     ~XDesktop() { XCloseDisplay(m_dpy); }
     XDesktop(const XDesktop&) = delete;
     XDesktop& operator=(const XDesktop&) = delete;
 
     // Viewable top-level windows of a program (by its class), with the given
-    // title if one is given: "" is no title.
+    // title if one is given. Windows come and go while it looks.
     std::vector<XWindow> Windows(const std::string& program, const char* title = nullptr) {
         std::vector<XWindow> found;
-        for (const Window id : Children(DefaultRootWindow(m_dpy))) {
-            XWindow window;
-            if (Viewable(id, window) && Class(id) == program && (!title || Title(id) == title)) {
-                found.push_back(window);
+        std::istringstream ids(Output(m_env +
+                                      "xdotool search --maxdepth 1 --onlyvisible "
+                                      "--classname '^" +
+                                      program + "$' 2>/dev/null"));
+        for (std::string id; ids >> id;) {
+            const std::string info = Output(m_env + "xwininfo -id " + id + " 2>/dev/null");
+            const auto number = [&](const char* label) {
+                const std::size_t at = info.find(label);
+                return at == std::string::npos ? 0
+                                               : std::atoi(info.c_str() + at + std::strlen(label));
+            };
+            const std::size_t quote = info.find('"');
+            const std::string name = info.substr(quote + 1, info.find("\"\n") - quote - 1);
+            if (!info.empty() && (!title || name == title)) {
+                found.push_back({id, number("Absolute upper-left X:"),
+                                 number("Absolute upper-left Y:"),
+                                 info.find("Override Redirect State: yes") != std::string::npos});
             }
         }
         return found;
     }
 
-    // The icons docked in trayer's panel, each in a socket window of the panel.
-    std::vector<XWindow> DockedIcons() {
-        std::vector<XWindow> icons;
-        for (const Window panel : Children(DefaultRootWindow(m_dpy))) {
-            for (const Window socket :
-                 Class(panel) == "panel" ? Children(panel) : std::vector<Window>{}) {
-                for (const Window id : Children(socket)) {
-                    if (XWindow icon; Viewable(id, icon)) {
-                        icons.push_back(icon);
-                    }
-                }
-            }
-        }
-        return icons;
+    // The screen's rectangle at the top left corner, as import takes it.
+    Image Screen(int width, int height) {
+        return FromPpm(Output(m_env + "import -window root -crop " + std::to_string(width) + "x" +
+                              std::to_string(height) + "+0+0 -depth 8 ppm:-"));
     }
-
-    // The picture of the one icon docked, as LampIn reads it; "none" or
-    // "several icons" otherwise.
-    std::string LampPicture() {
-        const std::vector<XWindow> icons = DockedIcons();
-        if (icons.size() != 1) {
-            return icons.empty() ? "none" : "several icons";
-        }
-        return LampIn(Shot(icons[0])).picture;
-    }
-
-    // What the screen shows in the window's rectangle.
-    Image Shot(const XWindow& w) {
-        XImage* image = XGetImage(m_dpy, DefaultRootWindow(m_dpy), w.x, w.y, unsigned(w.width),
-                                  unsigned(w.height), AllPlanes, ZPixmap);
-        // Nothing where the window has gone.
-        Image shot{image != nullptr ? w.width : 0, image != nullptr ? w.height : 0, {}};
-        for (int y = 0; image != nullptr && y < w.height; ++y) {
-            for (int x = 0; x < w.width; ++x) {
-                // Xvfb's 24-bit screens hold a pixel in 32 bits: read them without a call each.
-                shot.pixels.push_back(
-                    image->bits_per_pixel == 32
-                        ? reinterpret_cast<const std::uint32_t*>(
-                              image->data + std::ptrdiff_t(y) * image->bytes_per_line)[x] &
-                              0xFFFFFF
-                        : std::uint32_t(XGetPixel(image, x, y) & 0xFFFFFF));
-            }
-        }
-        if (image != nullptr) {
-            XDestroyImage(image);
-        }
-        return shot;
-    }
-    // The screen's top rows.
-    Image Screen(int rows) {
-        XWindowAttributes root{};
-        XGetWindowAttributes(m_dpy, DefaultRootWindow(m_dpy), &root);
-        return Shot({0, 0, 0, root.width, std::min(rows, root.height)});
-    }
+    // The lamp in trayer's panel, as LampIn reads it.
+    Lamp TrayLamp() { return LampIn(Screen(160, 32)); }
+    std::string LampPicture() { return TrayLamp().picture; }
 
     // A lock key's LED by indicator name ("Caps Lock", "Num Lock", "Scroll Lock").
     bool Led(const char* indicator) {
@@ -309,48 +300,7 @@ class XDesktop {
     }
 
   private:
-    std::vector<Window> Children(Window window) {
-        Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned count = 0;
-        std::vector<Window> result;
-        if (XQueryTree(m_dpy, window, &root, &parent, &children, &count) != 0 && children) {
-            result.assign(children, children + count);
-            XFree(children);
-        }
-        return result;
-    }
-    bool Viewable(Window id, XWindow& window) {
-        XWindowAttributes a{};
-        Window child = 0;
-        if (XGetWindowAttributes(m_dpy, id, &a) == 0 || a.map_state != IsViewable) {
-            return false;
-        }
-        window = {id, 0, 0, a.width, a.height, a.override_redirect == True};
-        return XTranslateCoordinates(m_dpy, id, DefaultRootWindow(m_dpy), 0, 0, &window.x,
-                                     &window.y, &child) != 0;
-    }
-    std::string Class(Window id) {
-        XClassHint hint{};
-        if (XGetClassHint(m_dpy, id, &hint) == 0) {
-            return {};
-        }
-        std::string name = hint.res_name != nullptr ? hint.res_name : "";
-        XFree(hint.res_name);
-        XFree(hint.res_class);
-        return name;
-    }
-    std::string Title(Window id) {
-        XTextProperty text{};
-        std::string title;
-        if (XGetTextProperty(m_dpy, id, &text, XInternAtom(m_dpy, "_NET_WM_NAME", 0)) != 0) {
-            title.assign(reinterpret_cast<char*>(text.value), text.nitems);
-            XFree(text.value);
-        }
-        return title;
-    }
-
+    std::string m_env;
     ::Display* m_dpy;
 };
 

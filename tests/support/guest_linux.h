@@ -99,18 +99,13 @@ class GuestProgram : public testing::Test {
     static void Choose(const char* command, const char* title, const std::string& keys) {
         XDesktop screen(desktop->Display());
         const auto shown = [&](const char* name) { return screen.Windows("velumin", name); };
-        const auto menu = [&] {
-            const std::vector<XWindow> windows = shown(nullptr);
-            return std::any_of(windows.begin(), windows.end(),
-                               [](const auto& w) { return w.popup; });
-        };
         ASSERT_TRUE(WaitFor(
             [&] {
-                const std::vector<XWindow> icons = screen.DockedIcons();
-                return icons.size() == 1 &&
-                       desktop->Run("xdotool mousemove " + std::to_string(icons[0].x + 8) + " " +
-                                    std::to_string(icons[0].y + 8) + " click 3") == 0 &&
-                       WaitFor(menu, 5s);
+                const Lamp icon = screen.TrayLamp();
+                return icon.picture != "none" &&
+                       desktop->Run("xdotool mousemove " + std::to_string(icon.x) + " " +
+                                    std::to_string(icon.y) + " click 3") == 0 &&
+                       WaitFor([&] { return !shown(nullptr).empty(); }, 5s);
             },
             60s));
         desktop->Run(std::string("xdotool key ") + command);
@@ -118,8 +113,8 @@ class GuestProgram : public testing::Test {
         ASSERT_TRUE(WaitFor(
             [&] {
                 const std::vector<XWindow> windows = shown(title);
-                return windows.size() == 1 &&
-                       desktop->Run("xdotool windowfocus --sync " + std::to_string(windows[0].id) +
+                return windows.size() == 1 && !windows[0].popup &&
+                       desktop->Run("xdotool windowfocus --sync " + windows[0].id +
                                     " key --delay 40 " + keys + " 2>/dev/null") == 0;
             },
             30s));
@@ -131,13 +126,12 @@ class GuestProgram : public testing::Test {
         if (terminate) {
             kill(program, SIGTERM);
         }
-        int status = -1;
-        if (!WaitFor([&] { return waitpid(program, &status, WNOHANG) == program; }, 60s)) {
+        const int status = ExitStatus(program, 60s);
+        if (status == -1) {
             kill(program, SIGKILL);
             waitpid(program, nullptr, 0);
-            return -1;
         }
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return status;
     }
 
     static inline std::unique_ptr<VirtualDesktop> desktop;

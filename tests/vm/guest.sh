@@ -16,7 +16,5 @@ export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/r
     LANG=C.UTF-8 TERM=dumb
 hostname guest
 ip link set lo up
-alongside=$(cat "$share/alongside")
-[ -n "$alongside" ] && bash -c "$alongside" </dev/null >/dev/console 2>&1 &
 bash "$share/command" </dev/null >"$share/stdout" 2>"$share/stderr"
 echo $? >"$share/status"

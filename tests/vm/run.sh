@@ -5,25 +5,22 @@
 # modules) for the tests. The guest reaches QEMU's monitor through the virtio
 # port named velumin.monitor: "sendkey caps_lock" presses a key on the keyboard.
 #
-#   tests/vm/run.sh [--timeout SECONDS] [--alongside COMMAND] [--] COMMAND [ARG...]
+#   tests/vm/run.sh [--timeout SECONDS] [--] COMMAND [ARG...]
 #
 # The command runs in the current directory with this machine's files (read-only,
 # with a writable layer in memory); its output and exit status come back as its
-# own. --alongside starts a shell command in the background first. A guest that
-# does not power off within the time limit is ended: status 124.
+# own. A guest that does not power off within the time limit is ended: status 124.
 set -euo pipefail
 
 timeout=300
-alongside=
 while [ $# -gt 0 ]; do
     case $1 in
         --timeout) timeout=$2; shift 2 ;;
-        --alongside) alongside=$2; shift 2 ;;
         --) shift; break ;;
         *) break ;;
     esac
 done
-[ $# -gt 0 ] || { echo "usage: $0 [--timeout S] [--alongside CMD] [--] COMMAND [ARG...]" >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: $0 [--timeout S] [--] COMMAND [ARG...]" >&2; exit 2; }
 
 here=$(cd "$(dirname "$0")" && pwd)
 kernel=$(ls /boot/vmlinuz-* 2>/dev/null | sort -V | tail -n 1)
@@ -52,7 +49,6 @@ install -m 755 "$here/init.sh" "$work/initrd/init"
     printf '%q ' "$@"
     echo
 } >"$share/command"
-printf '%s\n' "$alongside" >"$share/alongside"
 
 # The monitor listens on a socket that the virtio port connects to, so that
 # what the guest writes to the port is the monitor's input.
