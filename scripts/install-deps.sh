@@ -29,8 +29,9 @@ packages=(
     # Sanitizers and libFuzzer
     clang-14 libclang-rt-14-dev
     # The QEMU guest for the devices this machine lacks: Debian's kernel and its
-    # modules, busybox for the guest's first stage, kmod to list the modules
-    qemu-system-x86 linux-image-amd64 busybox-static kmod
+    # modules, busybox for the guest's first stage, kmod to list the modules;
+    # weston on the guest's display, whose keyboards udev tags
+    qemu-system-x86 linux-image-amd64 busybox-static kmod weston udev
 )
 
 missing=()
