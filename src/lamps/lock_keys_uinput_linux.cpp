@@ -26,19 +26,17 @@ using std::chrono::steady_clock;
 
 // The lock keys as the kernel names them, in the order of kLockKeys.
 struct EvdevKey {
-    int virtualKey;
     unsigned short key;  // the evdev codes
     unsigned short led;
-    const char* name;     // as the Settings dialog names it
     const char* ledName;  // the end of its LEDs' names under /sys/class/leds
 };
 
-constexpr EvdevKey kEvdevKeys[] = {
-    {kVirtualKeyCapsLock, KEY_CAPSLOCK, LED_CAPSL, "CapsLock", "::capslock"},
-    {kVirtualKeyScrollLock, KEY_SCROLLLOCK, LED_SCROLLL, "ScrollLock", "::scrolllock"},
-    {kVirtualKeyNumLock, KEY_NUMLOCK, LED_NUML, "NumLock", "::numlock"},
-};
-constexpr std::size_t kNoKey = std::size(kEvdevKeys);
+constexpr std::array<EvdevKey, kLockKeys.size()> kEvdevKeys{{
+    {KEY_CAPSLOCK, LED_CAPSL, "::capslock"},
+    {KEY_SCROLLLOCK, LED_SCROLLL, "::scrolllock"},
+    {KEY_NUMLOCK, LED_NUML, "::numlock"},
+}};
+constexpr std::size_t kNoKey = kEvdevKeys.size();
 
 // A compositor that has the keyboard open answers a press within milliseconds.
 constexpr auto kAnswerTime = 200ms;
@@ -48,11 +46,8 @@ constexpr int kPresses = 3;
 constexpr auto kTakeTime = 2500ms;
 
 std::size_t IndexOf(int virtualKey) {
-    std::size_t i = 0;
-    while (i < kNoKey && kEvdevKeys[i].virtualKey != virtualKey) {
-        ++i;
-    }
-    return i;
+    const int index = LockKeyIndex(virtualKey);
+    return index < 0 ? kNoKey : static_cast<std::size_t>(index);
 }
 
 // True when any keyboard shows the LED lit; the compositor sets them all alike.
@@ -238,6 +233,6 @@ void UinputLockKeyDriver::GiveUp(std::size_t key) {
         return;
     }
     m_dark[key] = true;
-    m_notice(std::string("the session's keymap gives ") + kEvdevKeys[key].name +
+    m_notice(std::string("the session's keymap gives ") + kLockKeys[key].name +
              " no lock: its lamp stays dark");
 }
