@@ -12,7 +12,10 @@
 # Usage: panel-session.sh xfce|sway
 set -euo pipefail
 cd "$HOME"
-trap 'kill $(jobs -p) 2>/dev/null; wait; exit 0' TERM INT
+# What does not end within ten seconds of TERM is killed.
+trap 'jobs=$(jobs -p); kill $jobs 2>/dev/null
+    for job in $jobs; do timeout 10 tail --pid="$job" -s 0.1 -f /dev/null || kill -9 "$job"; done
+    wait; exit 0' TERM INT
 # No accessibility bus and no settings daemon: the bus starts neither.
 export XDG_CONFIG_HOME=$HOME/.config XDG_RUNTIME_DIR=$HOME NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory \
     DBUS_SESSION_BUS_ADDRESS=unix:path=$HOME/bus

@@ -47,8 +47,12 @@ inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::
     _exit(127);
 }
 
+// Ends a process with TERM, or with KILL if it has not ended 30 s later: a
+// helper that hangs as it ends must not hang the test that started it.
 inline void StopProcess(pid_t pid) {
-    if (pid > 0 && kill(pid, SIGTERM) == 0) {
+    if (pid > 0 && kill(pid, SIGTERM) == 0 &&
+        !WaitFor([&] { return waitpid(pid, nullptr, WNOHANG) == pid; }, std::chrono::seconds(30))) {
+        kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
 }
