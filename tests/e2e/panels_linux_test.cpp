@@ -11,6 +11,8 @@
 
 #include <X11/keysym.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <regex>
@@ -291,6 +293,17 @@ class Panel : public testing::Test {
     void Launch(std::vector<std::string> env = {}, bool hidePlugin = false) {
         env.insert(env.begin(), session->program.begin(), session->program.end());
         env.push_back("XDG_CONFIG_HOME=" + (dir / "config").string());
+        // LeakSanitizer's suppressions, copied where the user can read them.
+        const char* const sanitizer = std::getenv("LSAN_OPTIONS");
+        std::string leaks = sanitizer != nullptr ? sanitizer : "";
+        if (const std::size_t at = leaks.find("suppressions="); at != std::string::npos) {
+            const std::size_t from = at + std::strlen("suppressions=");
+            const std::size_t length = leaks.find(':', from) - from;
+            fs::copy_file(leaks.substr(from, length), dir / "lsan.supp",
+                          fs::copy_options::overwrite_existing);
+            env.push_back("LSAN_OPTIONS=" +
+                          leaks.replace(from, length, (dir / "lsan.supp").string()));
+        }
         const std::string hide = hidePlugin ? "mount --bind \"$2\" \"$3\" && " : "";
         program =
             testsupport::Spawn({"unshare", "-n", "-m", "sh", "-c",
