@@ -239,14 +239,7 @@ class Session {
     }
     int Run(const std::string& command) const { return std::system(Command(command).c_str()); }
     std::string Output(const std::string& command) const {
-        std::string out;
-        std::vector<char> buffer(1 << 16);
-        FILE* pipe = popen(Command(command).c_str(), "r");
-        for (std::size_t n = 0;
-             pipe != nullptr && (n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-            out.append(buffer.data(), n);
-        }
-        return pipe != nullptr && pclose(pipe) == 0 ? out : "";
+        return testsupport::Output(Command(command));
     }
     bool Read(char* bytes, std::size_t size) {
         return recv(m_vnc, bytes, size, MSG_WAITALL) == ssize_t(size);
@@ -312,12 +305,7 @@ class Panel : public testing::Test {
                                 (dir / "platforms").string(), VELUMIN_QT_PLATFORMS},
                                env);
     }
-    int Exit(bool terminate = true) {
-        if (terminate) {
-            kill(program, SIGTERM);
-        }
-        return testsupport::ExitStatus(program, 60s);
-    }
+    int Exit(bool terminate = true) { return testsupport::ExitStatus(program, terminate); }
     std::string Errors() const { return testsupport::ReadFile(dir / "stderr"); }
 
     ::testing::AssertionResult Eventually(const std::function<bool()>& condition,

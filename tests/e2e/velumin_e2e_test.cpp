@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::ExitStatus;
 
 // The ini file as Linux writes it; Windows ends its lines in CR LF.
 std::string Text(const fs::path& path) {
@@ -204,18 +205,13 @@ class E2E : public ::testing::Test {
         for (const pid_t pid : started) {
             if (Running(pid)) {
                 driver->Close(pid);
-                if (Exit(pid, 20s) == -1) {
-                    testsupport::StopProcess(pid);
-                }
+                testsupport::ExitStatus(pid, false, 20s);
             }
         }
     }
 
     pid_t Start() {
         return started.emplace_back(driver->Start(*desktop));
-    }
-    static int Exit(pid_t pid, std::chrono::milliseconds limit = 60s) {
-        return testsupport::ExitStatus(pid, limit);
     }
     static bool Running(pid_t pid) {
         return waitpid(pid, nullptr, WNOHANG) == 0;
@@ -238,20 +234,11 @@ class E2E : public ::testing::Test {
         return !driver->onItsOwn || (screen.Led("Caps Lock") && !screen.Led("Num Lock"));
     }
     int Menus() {
-        const auto windows = screen.Windows(driver->program);
-        return int(std::count_if(windows.begin(), windows.end(), [](auto& w) { return w.popup; }));
+        return screen.Menus(driver->program);
     }
-    // A menu command by its keys, chosen after a right click on the icon (again
-    // as a user would if no menu came); returns once the menu has closed.
+    // A menu command by its keys, chosen from the icon's menu; returns once the menu has closed.
     void Choose(const std::string& keys) {
-        const testsupport::Lamp icon = screen.TrayLamp();
-        EXPECT_TRUE(Eventually(
-            [&] {
-                desktop->Run("xdotool mousemove " + std::to_string(icon.x) + " " +
-                             std::to_string(icon.y) + " click 3");
-                return testsupport::WaitFor([&] { return Menus() == 1; }, 5s);
-            },
-            "no menu"));
+        EXPECT_TRUE(screen.OpenTrayMenu(driver->program)) << "no menu";
         desktop->Run("xdotool key --delay 30 " + keys);
         EXPECT_TRUE(Eventually([&] { return Menus() == 0; }, "the menu stays open"));
     }
@@ -276,7 +263,7 @@ TEST_F(E2E, FirstStartIdlesFlashesKeepsASecondInstanceOutAndSavesAtTheEnd) {
     EXPECT_TRUE(IconShows("Idle"));
     EXPECT_TRUE(screen.Windows(driver->program).empty()) << "a window is shown";
 
-    EXPECT_EQ(Exit(Start()), 0) << "a second instance";
+    EXPECT_EQ(ExitStatus(Start()), 0) << "a second instance";
     EXPECT_TRUE(Running(program));
     EXPECT_FALSE(fs::exists(driver->Ini())) << "written before the end";
     EXPECT_TRUE(KeysAsAtStart());
@@ -284,7 +271,7 @@ TEST_F(E2E, FirstStartIdlesFlashesKeepsASecondInstanceOutAndSavesAtTheEnd) {
     driver->RestartTrayHost();
     EXPECT_TRUE(IconShows("Idle")) << "the icon did not come back";
     driver->Close(program);
-    EXPECT_EQ(Exit(program), 0);
+    EXPECT_EQ(ExitStatus(program), 0);
     EXPECT_EQ(screen.LampPicture(), "none");
     EXPECT_EQ(Text(driver->Ini()), Defaults());
 }
@@ -352,7 +339,7 @@ TEST_F(E2E, MenuCommandsAndTheirWindows) {
     Choose("x");
     ASSERT_TRUE(Shows(kQuestion, 1));
     driver->Answer(true);
-    EXPECT_EQ(Exit(program), 0);
+    EXPECT_EQ(ExitStatus(program), 0);
     EXPECT_EQ(screen.LampPicture(), "none");
     EXPECT_EQ(Text(driver->Ini()), Defaults({"UseKeybordLed", "UseReceiveLed"}));
 }
@@ -381,7 +368,7 @@ TEST_F(E2E, EveryWayOutGivesTheLockKeysBackAndSaves) {
             ASSERT_TRUE(Eventually([&] { return !driver->onItsOwn || !KeysAsAtStart(); },
                                    "no key flashed"));
             takeIt(program);
-            EXPECT_EQ(Exit(program), 0);
+            EXPECT_EQ(ExitStatus(program), 0);
         }
         EXPECT_TRUE(KeysAsAtStart());
         EXPECT_EQ(screen.LampPicture(), "none");
@@ -401,7 +388,7 @@ TEST_F(E2E, InterfacesLeftOutNeverFlashAndTheirLineOutlivesTheSave) {
         ASSERT_EQ(screen.LampPicture(), "Idle") << "flashed for loopback";
     }
     driver->Close(program);
-    EXPECT_EQ(Exit(program), 0);
+    EXPECT_EQ(ExitStatus(program), 0);
     EXPECT_EQ(Text(driver->Ini()), ini);
 }
 
@@ -418,7 +405,7 @@ TEST_F(E2E, WithoutATrayItSaysSoAndItsIconComesWithTheTray) {
     desktop->StartTray();
     EXPECT_TRUE(IconShows("Idle"));
     driver->Close(program);
-    EXPECT_EQ(Exit(program), 0);
+    EXPECT_EQ(ExitStatus(program), 0);
 }
 
 TEST_F(E2E, WhenTheDisplayGoesAwayItEndsAndKeepsTheSettings) {
@@ -429,7 +416,7 @@ TEST_F(E2E, WhenTheDisplayGoesAwayItEndsAndKeepsTheSettings) {
                    "no icon"));
     // The session ends with its X server: no hang, and the settings kept.
     ending.reset();
-    EXPECT_NE(Exit(program), -1);
+    EXPECT_NE(ExitStatus(program), -1);
     EXPECT_EQ(Text(driver->Ini()), Defaults());
 }
 #endif

@@ -176,13 +176,13 @@ TEST_F(KeyboardLampsOnWayland, TrafficFlipsTheLocksAndEveryWayOutGivesThemBack) 
                 << errors() << "tray lit: " << trayLit << ", serial lamp lit: " << serialLit;
             if (row.meanwhile) {
                 Press(2);
-                EXPECT_EQ(End(Start(dir.path(), nullptr, wayland), false), 0);
+                EXPECT_EQ(ExitStatus(Start(dir.path(), nullptr, wayland)), 0);
             }
         }
         if (row.exitFromMenu) {
             Choose("x", "Velumin", "Return");
         }
-        EXPECT_EQ(End(program, !row.exitFromMenu), 0);
+        EXPECT_EQ(ExitStatus(program, !row.exitFromMenu), 0);
         EXPECT_TRUE(WaitFor([&] { return Leds() == start && Locks().back() == start; }, 60s))
             << "not given back";
         // The compositor's locks went with the LEDs.

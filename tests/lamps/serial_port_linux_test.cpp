@@ -168,7 +168,7 @@ TEST_F(SerialLampOnAUart, FollowsTrafficAtItsLevelsAndSaysWhyWhenItCannotOpen) {
 
         // However the row ends: one line said at most, the port given back with
         // its lines low and its parameters set, and the settings kept.
-        EXPECT_EQ(End(program), 0);
+        EXPECT_EQ(ExitStatus(program, true), 0);
         StopProcess(holder);
         EXPECT_EQ(errors(), row.said.empty() ? "" : row.said + "\n");
         EXPECT_TRUE(Sample() == Lines{}) << "the lamp stays lit after the end";

@@ -47,23 +47,25 @@ inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::
     _exit(127);
 }
 
-// Ends a process with TERM, or with KILL if it has not ended 30 s later: a
+// The exit status once the process has ended, after a TERM if asked; -1 if it
+// ends otherwise, or not within the limit, when it is killed: a program or
 // helper that hangs as it ends must not hang the test that started it.
-inline void StopProcess(pid_t pid) {
-    if (pid > 0 && kill(pid, SIGTERM) == 0 &&
-        !WaitFor([&] { return waitpid(pid, nullptr, WNOHANG) == pid; }, std::chrono::seconds(30))) {
+inline int ExitStatus(pid_t pid, bool terminate = false,
+                      std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    int status = -1;
+    if (pid <= 0 || (terminate && kill(pid, SIGTERM) != 0)) {
+        return -1;
+    }
+    if (!WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit)) {
         kill(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
+        return -1;
     }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The exit status once the process has ended; -1 if it does not end in time.
-inline int ExitStatus(pid_t pid, std::chrono::milliseconds limit) {
-    int status = -1;
-    return WaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limit) &&
-                   WIFEXITED(status)
-               ? WEXITSTATUS(status)
-               : -1;
+inline void StopProcess(pid_t pid) {
+    ExitStatus(pid, true, std::chrono::seconds(30));
 }
 
 // A shell command's standard output; "" if it fails.
@@ -268,6 +270,26 @@ class XDesktop {
             }
         }
         return found;
+    }
+
+    // The program's menus (override-redirect windows) shown now.
+    int Menus(const std::string& program) {
+        const std::vector<XWindow> windows = Windows(program);
+        return int(std::count_if(windows.begin(), windows.end(), [](auto& w) { return w.popup; }));
+    }
+    // A right click on the icon in trayer's panel, again as a user would if no
+    // menu came; false if the program's menu has not opened within a minute.
+    bool OpenTrayMenu(const std::string& program) {
+        return WaitFor(
+            [&] {
+                const Lamp icon = TrayLamp();
+                return icon.picture != "none" &&
+                       std::system((m_env + "xdotool mousemove " + std::to_string(icon.x) + " " +
+                                    std::to_string(icon.y) + " click 3")
+                                       .c_str()) == 0 &&
+                       WaitFor([&] { return Menus(program) == 1; }, std::chrono::seconds(5));
+            },
+            std::chrono::seconds(60));
     }
 
     // The screen's rectangle at the top left corner, as import takes it.

@@ -98,40 +98,18 @@ class GuestProgram : public testing::Test {
     // typed into the window it opens, which then closes.
     static void Choose(const char* command, const char* title, const std::string& keys) {
         XDesktop screen(desktop->Display());
-        const auto shown = [&](const char* name) { return screen.Windows("velumin", name); };
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                const Lamp icon = screen.TrayLamp();
-                return icon.picture != "none" &&
-                       desktop->Run("xdotool mousemove " + std::to_string(icon.x) + " " +
-                                    std::to_string(icon.y) + " click 3") == 0 &&
-                       WaitFor([&] { return !shown(nullptr).empty(); }, 5s);
-            },
-            60s));
+        ASSERT_TRUE(screen.OpenTrayMenu("velumin"));
         desktop->Run(std::string("xdotool key ") + command);
         // The focus fails on a window that is unmapped again as it settles.
         ASSERT_TRUE(WaitFor(
             [&] {
-                const std::vector<XWindow> windows = shown(title);
+                const std::vector<XWindow> windows = screen.Windows("velumin", title);
                 return windows.size() == 1 && !windows[0].popup &&
                        desktop->Run("xdotool windowfocus --sync " + windows[0].id +
                                     " key --delay 40 " + keys + " 2>/dev/null") == 0;
             },
             30s));
-        EXPECT_TRUE(WaitFor([&] { return shown(title).empty(); }, 30s));
-    }
-    // The exit status once the program has ended on SIGTERM, or by itself; -1
-    // if it does not end, and it is killed.
-    static int End(pid_t program, bool terminate = true) {
-        if (terminate) {
-            kill(program, SIGTERM);
-        }
-        const int status = ExitStatus(program, 60s);
-        if (status == -1) {
-            kill(program, SIGKILL);
-            waitpid(program, nullptr, 0);
-        }
-        return status;
+        EXPECT_TRUE(WaitFor([&] { return screen.Windows("velumin", title).empty(); }, 30s));
     }
 
     static inline std::unique_ptr<VirtualDesktop> desktop;
