@@ -35,8 +35,7 @@ class Surroundings final : public LockKeyDriver,
   public:
     struct Poll {
         bool ok;
-        std::uint32_t received;
-        std::uint32_t sent;
+        std::uint32_t received, sent;
     };
 
     int GetLockState(int key) override { return locks[key]; }

@@ -7,15 +7,13 @@
 
 namespace {
 
-using Poll = fakes::Surroundings::Poll;
-
 const std::string kFlash = "sleep 100, tray Idle, CLRDTR, CLRRTS, ";
 const std::string kReceive = "Caps on, tray Receive, SETDTR, " + kFlash + "Caps off, sleep 100";
 
 struct Timeline {
     const char* what;
     std::function<void(fakes::LampRig&)> tweak;
-    std::deque<Poll> polls;  // one cycle each, after a quiet start at 100 and 200
+    std::deque<fakes::Surroundings::Poll> polls;  // a cycle each, after totals 100 and 200
     std::string events;
 };
 
@@ -65,9 +63,7 @@ const Timeline kTimelines[] = {
      "close, open 3, Caps on, tray Receive, sleep 100, tray Idle, Caps off, sleep 100"},
     {"lamps switched off during the flash are left alone",
      [](auto& r) {
-         r.fake.duringSleep = [&r] {
-             r.settings.useKeyboardLed = r.settings.useSerialLed = 0;
-         };
+         r.fake.duringSleep = [&r] { r.settings.useKeyboardLed = r.settings.useSerialLed = 0; };
      },
      {{true, 150, 200}},
      "Caps on, tray Receive, SETDTR, sleep 100, tray Idle, sleep 100"},
