@@ -60,9 +60,6 @@ class Surroundings final : public LockKeyDriver,
             stuckDrive = 2;
             std::this_thread::sleep_for(std::chrono::hours(1));
         }
-        if (yieldBeforeDrive) {
-            std::this_thread::yield();  // lets a racing close slip in
-        }
         m_mutex.lock();
         faults += static_cast<int>(m_open.count(handle) == 0);
         m_mutex.unlock();
@@ -106,8 +103,7 @@ class Surroundings final : public LockKeyDriver,
         return std::exchange(m_events, {});
     }
 
-    bool recording = true;         // off for benchmarks
-    bool yieldBeforeDrive = true;  // off for benchmarks
+    bool recording = true;  // off for benchmarks
     std::map<int, int> locks;
     std::set<int> missingPorts;
     std::atomic<int> faults{0};

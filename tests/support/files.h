@@ -60,15 +60,8 @@ class TempDir {
   public:
     TempDir() { std::filesystem::create_directories(m_path); }
     ~TempDir() {
-        namespace fs = std::filesystem;
         std::error_code ignored;
-        // Directories a test locked must be open to their owner again to be emptied.
-        for (const auto& entry : fs::recursive_directory_iterator(m_path, ignored)) {
-            if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
-                fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-            }
-        }
-        fs::remove_all(m_path, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
