@@ -46,7 +46,6 @@ struct BenchLoop {
     BenchLoop(TrafficSource& traffic, LampClock& clock)
         : loop{rig.settings, rig.port, rig.fake, traffic, clock, rig.stop} {
         rig.fake.recording = false;
-        rig.fake.yieldBeforeDrive = false;
     }
     fakes::LampRig rig;
     LampLoop loop;

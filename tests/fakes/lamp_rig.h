@@ -13,7 +13,6 @@
 #include <set>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "lamps/keyboard_led.h"
 #include "lamps/serial_port.h"
@@ -22,8 +21,6 @@
 #include "settings/lamp_settings.h"
 
 namespace fakes {
-
-using Events = std::vector<std::string>;
 
 // Lock keys whose flips are seen at once ("Caps on"); modem lines ("open 3",
 // "close", "SETDTR"), where ports in missingPorts fail to open and a drive or
@@ -38,17 +35,14 @@ class Surroundings final : public LockKeyDriver,
   public:
     struct Poll {
         bool ok;
-        std::uint32_t received;
-        std::uint32_t sent;
+        std::uint32_t received, sent;
     };
 
     int GetLockState(int key) override { return locks[key]; }
     void ToggleLock(int key) override {
         locks[key] ^= 1;
-        const char* name = key == kVirtualKeyCapsLock  ? "Caps "
-                           : key == kVirtualKeyNumLock ? "Num "
-                                                       : "Scroll ";
-        Note(name + std::string(locks[key] != 0 ? "on" : "off"));
+        static const char* const names[] = {"Caps", "Scroll", "Num"};
+        Note(names[LockKeyIndex(key)] + std::string(locks[key] != 0 ? " on" : " off"));
     }
     SerialHandle OpenPort(int port) override {
         Note("open " + std::to_string(port));
@@ -66,9 +60,6 @@ class Surroundings final : public LockKeyDriver,
             stuckDrive = 2;
             std::this_thread::sleep_for(std::chrono::hours(1));
         }
-        if (yieldBeforeDrive) {
-            std::this_thread::yield();  // lets a racing close slip in
-        }
         m_mutex.lock();
         faults += static_cast<int>(m_open.count(handle) == 0);
         m_mutex.unlock();
@@ -83,18 +74,18 @@ class Surroundings final : public LockKeyDriver,
     void Remove() override {}
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         ++queries;
-        const Poll poll = polls.empty() ? Poll{true, 0, 0} : polls.front();
+        const Poll poll = polls.front();
         if (polls.size() > 1) {
             polls.pop_front();
         }
-        received = poll.ok ? poll.received : 0;
-        sent = poll.ok ? poll.sent : 0;
+        received = poll.received;
+        sent = poll.sent;
         return poll.ok;
     }
     void Sleep(std::uint32_t milliseconds) override {
         Note("sleep " + std::to_string(milliseconds));
         if (duringSleep) {
-            duringSleep(++m_sleeps);
+            duringSleep();
         }
     }
     void Wake() override {}
@@ -103,30 +94,29 @@ class Surroundings final : public LockKeyDriver,
     void Note(const std::string& event) {
         const std::lock_guard lock(m_mutex);
         if (recording) {
-            m_events.push_back(event);
+            m_events += (m_events.empty() ? "" : ", ") + event;
         }
     }
-    Events Take() {
+    // The events since the last call: "Caps on, tray Receive, SETDTR, ...".
+    std::string Take() {
         const std::lock_guard lock(m_mutex);
         return std::exchange(m_events, {});
     }
 
-    bool recording = true;         // off for benchmarks
-    bool yieldBeforeDrive = true;  // off for benchmarks
+    bool recording = true;  // off for benchmarks
     std::map<int, int> locks;
     std::set<int> missingPorts;
     std::atomic<int> faults{0};
     std::atomic<int> stuckDrive{0};  // 1: the next drive never returns; 2: it is stuck
     std::atomic<int> queries{0};
-    std::deque<Poll> polls;
-    std::function<void(int sleep)> duringSleep;
+    std::deque<Poll> polls{{true, 0, 0}};
+    std::function<void()> duringSleep;
 
   private:
     std::mutex m_mutex;
-    Events m_events;
+    std::string m_events;
     std::set<SerialHandle> m_open;
     SerialHandle m_lastHandle = 0;
-    int m_sleeps = 0;
 };
 
 // The three lamps (0 CapsLock, 1 ScrollLock, 2 NumLock), the settings, the

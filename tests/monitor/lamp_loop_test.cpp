@@ -3,23 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "fakes/lamp_rig.h"
 
 namespace {
-
-using Poll = fakes::Surroundings::Poll;
-
-// "Caps on, tray Receive, ..." as the list of events.
-fakes::Events Split(const std::string& text) {
-    fakes::Events events;
-    std::istringstream in(text);
-    for (std::string event; std::getline(in >> std::ws, event, ',');) {
-        events.push_back(event);
-    }
-    return events;
-}
 
 const std::string kFlash = "sleep 100, tray Idle, CLRDTR, CLRRTS, ";
 const std::string kReceive = "Caps on, tray Receive, SETDTR, " + kFlash + "Caps off, sleep 100";
@@ -27,7 +13,7 @@ const std::string kReceive = "Caps on, tray Receive, SETDTR, " + kFlash + "Caps 
 struct Timeline {
     const char* what;
     std::function<void(fakes::LampRig&)> tweak;
-    std::vector<Poll> polls;  // one cycle each, after a quiet start at 100 and 200
+    std::deque<fakes::Surroundings::Poll> polls;  // a cycle each, after totals 100 and 200
     std::string events;
 };
 
@@ -77,9 +63,7 @@ const Timeline kTimelines[] = {
      "close, open 3, Caps on, tray Receive, sleep 100, tray Idle, Caps off, sleep 100"},
     {"lamps switched off during the flash are left alone",
      [](auto& r) {
-         r.fake.duringSleep = [&r](int) {
-             r.settings.useKeyboardLed = r.settings.useSerialLed = 0;
-         };
+         r.fake.duringSleep = [&r] { r.settings.useKeyboardLed = r.settings.useSerialLed = 0; };
      },
      {{true, 150, 200}},
      "Caps on, tray Receive, SETDTR, sleep 100, tray Idle, sleep 100"},
@@ -97,11 +81,11 @@ TEST(LampLoop, CyclesFollowTheirTimelines) {
         if (t.tweak) {
             t.tweak(rig);
         }
-        rig.fake.polls.assign(t.polls.begin(), t.polls.end());
+        rig.fake.polls = t.polls;
         for (std::size_t i = 0; i < t.polls.size(); ++i) {
             RunLampCycle(rig.loop);
         }
-        EXPECT_EQ(rig.fake.Take(), Split(t.events)) << t.what;
+        EXPECT_EQ(rig.fake.Take(), t.events) << t.what;
         EXPECT_EQ(rig.fake.faults, 0) << t.what;
     }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -18,6 +19,16 @@ namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
+
+// Whether body ends within the time limit; if not, it is left running.
+bool EndsWithin(const std::function<void()>& body, milliseconds limit = std::chrono::seconds(10)) {
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    std::thread([=] {
+        body();
+        *ended = true;
+    }).detach();
+    return testsupport::WaitFor([&] { return ended->load(); }, limit);
+}
 
 TEST(LampThread, StopWakesAWaitingWorkerAndLeavesAStuckOneBehindAfterThreeSeconds) {
     // What the stuck worker holds stays allocated: it never gives it back.
@@ -50,31 +61,19 @@ TEST(LampThread, StopWakesAWaitingWorkerAndLeavesAStuckOneBehindAfterThreeSecond
     EXPECT_EQ(fake.locks[kVirtualKeyCapsLock] + fake.locks[kVirtualKeyNumLock], 2)
         << "the flash had begun";
     std::atomic<bool> stopped{true};
-    std::atomic<bool> returned{false};
     const auto start = steady_clock::now();
-    std::thread stopper([&] {
-        stopped = StopLampThread(*loop, kStopTimeoutMilliseconds);
-        returned = true;
-    });
-    const bool inTime = testsupport::WaitFor([&] { return returned.load(); }, milliseconds(30'000));
-    EXPECT_TRUE(inTime) << "the stop waits for the stuck worker";
-    inTime ? stopper.join() : stopper.detach();
+    EXPECT_TRUE(EndsWithin([&] { stopped = StopLampThread(*loop, kStopTimeoutMilliseconds); },
+                           milliseconds(30'000)))
+        << "the stop waits for the stuck worker";
     EXPECT_FALSE(stopped);
     EXPECT_GE(steady_clock::now() - start, milliseconds(3000));
 
     // The process-wide objects' end, in their order: the port, then the keys.
-    std::atomic<bool> ended{false};
-    std::thread exitSequence([&] {
+    ASSERT_TRUE(EndsWithin([&] {
         port.reset();
         num.reset();
         caps.reset();
-        ended = true;
-    });
-    if (!testsupport::WaitFor([&] { return ended.load(); })) {
-        exitSequence.detach();
-        FAIL() << "the end of the process waits for the stuck worker";
-    }
-    exitSequence.join();
+    })) << "the end of the process waits for the stuck worker";
     EXPECT_EQ(fake.locks[kVirtualKeyCapsLock] + fake.locks[kVirtualKeyNumLock], 0);
 }
 

@@ -4,6 +4,8 @@
 #include <net/ethernet.h>
 #include <net/if.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -36,14 +38,21 @@ void Shell(const std::string& command) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
+// Waits until the interface is up with its carrier on: a veth end drops what
+// it is given until its peer is up, which a busy machine may take a moment for.
+bool WaitUntilRunning(const std::string& name) {
+    return testsupport::WaitFor([&] {
+        return std::system(("ip link show " + name + " | grep -q 'state UP'").c_str()) == 0;
+    });
+}
+
 // IPv6 stays off, so that no autoconfiguration moves a counter behind the test's back.
 // High indexes: far above the interface count, as a long-lived host has them.
 void CreatePair(const std::string& a, const std::string& b) {
     Shell("sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1");
     Shell("ip link add " + a + " index 500 type veth peer name " + b + " index 501");
     Shell("ip link set " + a + " up && ip link set " + b + " up");
-    ASSERT_TRUE(testsupport::WaitUntilRunning(a.c_str()) &&
-                testsupport::WaitUntilRunning(b.c_str()));
+    ASSERT_TRUE(WaitUntilRunning(a) && WaitUntilRunning(b));
 }
 
 // Sends a broadcast frame of 1000 bytes out of the named interface: a veth
@@ -97,14 +106,14 @@ TEST(TrafficTotalsLinux, InterfacesCountByTheirNamesOfTheMomentUnderTheFilter) {
         EXPECT_EQ(Moves(filter, "late0"), "neither");
         // A rename keeps the index: only the name tells that late0 now counts.
         Shell("ip link set late0 down && ip link set late0 name early0 && ip link set early0 up");
-        ASSERT_TRUE(testsupport::WaitUntilRunning("early0"));
+        ASSERT_TRUE(WaitUntilRunning("early0"));
         EXPECT_EQ(Moves(filter, "early0"), "sent");
         // So many changes that the kernel drops some of its messages, the
         // rename back among them: the names must be read again.
         Shell(
             "for i in $(seq 3000); do echo link set lo alias a$i; done | ip -batch - && "
             "ip link set early0 down && ip link set early0 name late0 && ip link set late0 up");
-        ASSERT_TRUE(testsupport::WaitUntilRunning("late0"));
+        ASSERT_TRUE(WaitUntilRunning("late0"));
         EXPECT_EQ(Moves(filter, "late0"), "neither");
     });
 }

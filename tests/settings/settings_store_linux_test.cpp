@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <tuple>
 
 #include "fakes/lamp_rig.h"
 #include "settings/settings_store.h"
@@ -19,31 +20,25 @@ using testsupport::WriteFile;
 // A save that cannot reach the disk whole says so in one line with the path,
 // reports so, and leaves the file and the directory as they were.
 TEST(SettingsLinuxFile, RefusedSavesChangeNothingAndAreNamed) {
-    struct Refusal {
-        const char* what;
-        const char* file;  // where Velumin.ini is made; "plain" is a file, "locked" a directory
-        fs::perms fileMode;
-        bool ordinaryUser;
-        bool diskFull;
-    };
-    const Refusal refusals[] = {
-        {"unwritable directory", "locked/Velumin.ini", fs::perms(0666), true, false},
-        {"unreadable file", "Velumin.ini", fs::perms::none, true, false},
-        {"read-only file", "Velumin.ini", fs::perms(0444), false, false},
-        {"a file for its directory", "plain/Velumin.ini", fs::perms(0666), false, false},
-        {"a disk that fills half-way", "Velumin.ini", fs::perms(0666), false, true},
-    };
-    for (const Refusal& refusal : refusals) {
+    // Where Velumin.ini is made ("plain" is a file, "locked" a directory), its
+    // mode, whether an ordinary user saves, whether the disk fills.
+    for (const auto& [what, file, fileMode, ordinaryUser, diskFull] : {
+             std::tuple{"unwritable directory", "locked/Velumin.ini", fs::perms(0666), true, false},
+             {"unreadable file", "Velumin.ini", fs::perms::none, true, false},
+             {"read-only file", "Velumin.ini", fs::perms(0444), false, false},
+             {"a file for its directory", "plain/Velumin.ini", fs::perms(0666), false, false},
+             {"a disk that fills half-way", "Velumin.ini", fs::perms(0666), false, true},
+         }) {
         testsupport::TempDir dir;
         testsupport::TempDir streams;
         fs::permissions(dir.path(), fs::perms(0777));  // reachable for the ordinary user
-        const fs::path ini = dir / refusal.file;
+        const fs::path ini = dir / file;
         fs::create_directory(dir / "locked");
         WriteFile(dir / "plain", "not a directory");
         if (fs::is_directory(ini.parent_path())) {
             WriteFile(ini,
                       "[Settings]\nSerialPortNum=3\n[Notes]\n" + std::string(8192, 'n') + "\n");
-            fs::permissions(ini, refusal.fileMode);
+            fs::permissions(ini, fileMode);
         }
         fs::permissions(dir / "locked", fs::perms(0555));
         const auto listing = [&dir] {
@@ -56,7 +51,7 @@ TEST(SettingsLinuxFile, RefusedSavesChangeNothingAndAreNamed) {
         };
         const std::string before = listing();
         const auto save = [&] {
-            if (refusal.diskFull) {
+            if (diskFull) {
                 std::signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit = {4096, 4096};
                 setrlimit(RLIMIT_FSIZE, &limit);
@@ -66,13 +61,14 @@ TEST(SettingsLinuxFile, RefusedSavesChangeNothingAndAreNamed) {
             rig.settings.serialPortNum = 6;
             return SaveSettings(rig.settings, *OpenIniStore(ini), rig.lamps) ? 1 : 0;
         };
-        EXPECT_EQ(testsupport::InChild(save, refusal.ordinaryUser, streams.path()), 0)
-            << refusal.what << ": saved after all";
-        EXPECT_EQ(listing(), before) << refusal.what;
+        EXPECT_EQ(testsupport::InChild(save, ordinaryUser, streams.path()), 0)
+            << what << ": saved after all";
+        EXPECT_EQ(listing(), before) << what;
+        fs::permissions(dir / "locked", fs::perms(0755));  // to be emptied by a user too
         EXPECT_EQ(ReadFile(streams / "err")
                       .rfind("velumin: cannot save the settings to " + ini.string() + ": ", 0),
                   0u)
-            << refusal.what << ": " << ReadFile(streams / "err");
+            << what << ": " << ReadFile(streams / "err");
     }
 }
 

@@ -1,5 +1,5 @@
 // What every test program may need: waiting by condition, a directory of the
-// test's own, whole files, and an environment variable set for a while.
+// test's own, whole files, and a body run in a child process.
 #pragma once
 
 #include <chrono>
@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -61,15 +60,8 @@ class TempDir {
   public:
     TempDir() { std::filesystem::create_directories(m_path); }
     ~TempDir() {
-        namespace fs = std::filesystem;
         std::error_code ignored;
-        // Directories a test locked must be open to their owner again to be emptied.
-        for (const auto& entry : fs::recursive_directory_iterator(m_path, ignored)) {
-            if (entry.is_directory(ignored) && !entry.is_symlink(ignored)) {
-                fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-            }
-        }
-        fs::remove_all(m_path, ignored);
+        std::filesystem::remove_all(m_path, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -88,24 +80,6 @@ class TempDir {
 };
 
 #ifndef _WIN32
-// Sets an environment variable (nullptr: removes it) until the end of the scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : m_name(name) {
-        if (const char* old = std::getenv(name)) {
-            m_old = old;
-        }
-        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { m_old ? setenv(m_name, m_old->c_str(), 1) : unsetenv(m_name); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
 // The exit status of body, run in a child process: as an ordinary user when
 // asked (under root, as nobody: root writes through permission bits), with
 // standard output and error in the files out and err of streams when given;

@@ -14,8 +14,6 @@
 
 namespace {
 
-using fakes::Events;
-
 class Commands : public ::testing::Test, public CommandHost, public SettingsStore {
   protected:
     bool ShowSettings(SettingsForm& form) override {
@@ -52,8 +50,7 @@ TEST_F(Commands, SettingsShowsTheRecordAndOkStoresSavesThenReappliesTheSerialLam
         return true;
     };
     commands.OnCommand(IDM_SETTINGS);
-    EXPECT_EQ(rig.fake.Take(),
-              (Events{"settings dialog", "save 00", "open 5", "SETDTR", "SETRTS"}));
+    EXPECT_EQ(rig.fake.Take(), "settings dialog, save 00, open 5, SETDTR, SETRTS");
     EXPECT_EQ(LoadSettingsForm(rig.settings, rig.lamps), (SettingsForm{0, 1, 2, 0, 4, 1, 1}));
 
     settingsDialog = [](SettingsForm& form) {
@@ -69,16 +66,16 @@ TEST_F(Commands, SettingsShowsTheRecordAndOkStoresSavesThenReappliesTheSerialLam
         return false;
     };
     commands.OnSettings();
-    EXPECT_EQ(rig.fake.Take(), Events{"settings dialog"}) << "Cancel stores nothing";
+    EXPECT_EQ(rig.fake.Take(), "settings dialog") << "Cancel stores nothing";
     EXPECT_EQ(rig.settings.useReceiveLed, 0);
 }
 
 TEST_F(Commands, AboutTellsTheVersionAndThePages) {
     commands.OnCommand(IDM_ABOUT);
-    EXPECT_EQ(rig.fake.Take(),
-              Events{"about dialog: Velumin Version1.00\r\n(C) The Velumin developers\r\n\r\n"
-                     "http://velumin.example/hw/\r\nhttp://velumin.example/hw/software/velumin/"
-                     "index.html"});
+    EXPECT_EQ(
+        rig.fake.Take(),
+        "about dialog: Velumin Version1.00\r\n(C) The Velumin developers\r\n\r\n"
+        "http://velumin.example/hw/\r\nhttp://velumin.example/hw/software/velumin/index.html");
 }
 
 }  // namespace

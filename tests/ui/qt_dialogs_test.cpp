@@ -1,5 +1,5 @@
-// The Qt dialogs on a real X server, for what the end-to-end runs do not see:
-// the exchange of odd values, the port list, the question in Japanese.
+// The Qt dialogs on an X server of their own, for what the end-to-end runs do
+// not see: the exchange of odd values, the port list, the question in Japanese.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 
+#include "support/desktop_linux.h"
 #include "ui/modal_qt.h"
 #include "ui/settings_dialog_qt.h"
 
@@ -76,3 +78,17 @@ TEST(QtQuestionBox, AnswersInJapaneseWithTheKeysOfOld) {
 }
 
 }  // namespace
+
+int main(int argc, char* argv[]) {
+    testing::InitGoogleTest(&argc, argv);
+    // Listing the tests at build time needs no desktop.
+    if (GTEST_FLAG_GET(list_tests)) {
+        return RUN_ALL_TESTS();
+    }
+    testsupport::VirtualDesktop desktop;
+    setenv("DISPLAY", desktop.Display().c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    QApplication app(argc, argv);
+    SetUpDialogs(app);  // as the program sets them up: Qt's texts in Japanese, the window icon
+    return RUN_ALL_TESTS();
+}
