@@ -275,7 +275,8 @@ class XDesktop {
     // The program's menus (override-redirect windows) shown now.
     int Menus(const std::string& program) {
         const std::vector<XWindow> windows = Windows(program);
-        return int(std::count_if(windows.begin(), windows.end(), [](auto& w) { return w.popup; }));
+        return int(
+            std::count_if(windows.begin(), windows.end(), [](const auto& w) { return w.popup; }));
     }
     // A right click on the icon in trayer's panel, again as a user would if no
     // menu came; false if the program's menu has not opened within a minute.
