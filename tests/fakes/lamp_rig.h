@@ -74,7 +74,7 @@ class Surroundings final : public LockKeyDriver,
     void Remove() override {}
     bool Query(std::uint32_t& received, std::uint32_t& sent) override {
         ++queries;
-        const Poll poll = polls.front();
+        const Poll poll = polls.empty() ? Poll{true, 0, 0} : polls.front();
         if (polls.size() > 1) {
             polls.pop_front();
         }
